@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "assessment/Services.h"
+
+namespace tallyhive {
+
+class CAssessmentResult;
+
+// Windows version an assessment came from, by its product name; Unknown has no score range.
+enum class WindowsVersion { Unknown, Vista, Seven, Eight };
+WindowsVersion WindowsVersionOf(const CAssessmentResult& record);
+std::string_view WindowsVersionName(WindowsVersion version);  // "Vista", "7", "8" or ""
+
+// Sets record.directXVersion to the highest d3dN.dll (N = 8..12) that loads; unchanged when none does.
+void ProbeDirectXVersion(CAssessmentResult& record, ModuleService& modules);
+
+// A file time reduced to whole seconds the way the selection and the check compare them: through
+// local calendar fields and back, daylight saving decided by the runtime; zero before 1900 or when
+// the platform cannot convert it.
+std::int64_t ComparableSeconds(std::int64_t utcSeconds, const TimeService& time);
+
+// True when the file's own times agree with each other and with the execution time inside it, the
+// Windows version is Vista, 7 or 8 and every score lies in its range. `why` says which rule failed.
+bool IsConsistentWithFile(const CAssessmentResult& record, const std::string& path, FileService& files,
+                          const TimeService& time, std::string* why = nullptr);
+
+}  // namespace tallyhive
