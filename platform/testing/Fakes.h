@@ -1,0 +1,2 @@
+#pragma once
+// Fakes of the platform services for unit tests of the core.
