@@ -1,6 +1,8 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assessment/XmlReader.h"
@@ -57,5 +59,22 @@ public:
 private:
     const TimeService* m_time;
 };
+
+// The six scores by field name, in the order the range check reads them.
+struct ScoreField {
+    std::string_view name;
+    std::string CAssessmentResult::*text;
+};
+inline constexpr std::array<ScoreField, 6> kScoreFields = {{
+    {"systemScore", &CAssessmentResult::systemScore},
+    {"memoryScore", &CAssessmentResult::memoryScore},
+    {"cpuScore", &CAssessmentResult::cpuScore},
+    {"graphicsScore", &CAssessmentResult::graphicsScore},
+    {"gamingScore", &CAssessmentResult::gamingScore},
+    {"diskScore", &CAssessmentResult::diskScore},
+}};
+
+// True when the score text reads as a finite number within [lowest, highest]; no number reads as 0.
+bool ScoreWithin(std::string_view text, double lowest, double highest);
 
 }  // namespace tallyhive

@@ -1,2 +1,132 @@
 #pragma once
-// Fakes of the platform services for unit tests of the core.
+// Fakes of the platform services for unit tests of the core. Plain data members set by the test;
+// no behaviour beyond what the interfaces promise, so a test reads like the situation it sets up.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/PageBridge.h"
+#include "assessment/Services.h"
+
+namespace tallyhive {
+
+// An in-memory file system: files by full path, folder listings by folder path. Listings are kept
+// separately from the files so a test can list entries that cannot be read, or files that are not
+// listed, exactly as a racing file system would.
+class FakeFileService final : public FileService {
+public:
+    struct File {
+        std::string bytes;
+        FileTimes times;
+        DirEntry::Type type = DirEntry::Type::RegularFile;
+        bool readable = true;
+    };
+
+    std::string datastoreFolder;
+    char separator = '\\';
+    std::map<std::string, File, std::less<>> files;                     // full path -> file
+    std::map<std::string, std::vector<DirEntry>, std::less<>> folders;  // folder -> entries
+    std::vector<std::string> reads;  // every path ReadRegularFile was asked for, in order
+
+    // Adds `name` to the listing of `folder` (with the creation time of `times`) and, for a regular
+    // file, its content under folder + separator + name. Returns the full path.
+    std::string AddFile(const std::string& folder, const std::string& name, std::string bytes,
+                        FileTimes times = {}, DirEntry::Type type = DirEntry::Type::RegularFile);
+    // Joins a folder and a name the way the service's separator says.
+    std::string Join(const std::string& folder, const std::string& name) const;
+
+    std::string DatastoreFolder() override { return datastoreFolder; }
+    char PathSeparator() const override { return separator; }
+    bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries,
+                       std::string* why = nullptr) override;
+    bool GetFileTimes(const std::string& path, FileTimes& times) override;
+    bool ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                         std::string* why = nullptr) override;
+};
+
+// Local time is UTC shifted by a fixed offset, without daylight saving, so results do not depend on
+// the machine's time zone. The proleptic Gregorian calendar is used for every year.
+class FakeTimeService final : public TimeService {
+public:
+    explicit FakeTimeService(std::int64_t offset = 0) : offsetSeconds(offset) {}
+
+    std::int64_t offsetSeconds;  // local = UTC + offsetSeconds
+    std::int64_t now = 0;
+
+    std::int64_t Now() const override { return now; }
+    bool ToLocal(std::int64_t utcSeconds, LocalDateTime& out) const override;
+    // Fields outside their ranges (month 13, hour 24, February 30) cannot be represented: false.
+    bool FromLocal(const LocalDateTime& fields, std::int64_t& utcSeconds) const override;
+    // Accepts "June 28, 2026  1:10:42pm" (any run of spaces, am/pm in either case, 12-hour clock) and
+    // "2026-06-28 13:10:42"; nothing else.
+    bool ParseDateText(std::string_view text, LocalDateTime& out) const override;
+
+    // Seconds since 1970 of local calendar fields, for building expectations in tests.
+    std::int64_t Utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) const;
+};
+
+class FakeModuleService final : public ModuleService {
+public:
+    std::set<std::string, std::less<>> loadable;
+    std::vector<std::string> tried;  // every name asked for, in order
+
+    bool CanLoadModule(std::string_view name) override;
+};
+
+// An element of a page as the host would be handed it; parents are shared so a chain can be built
+// once and handed out many times.
+class FakePageElement final : public PageElement {
+public:
+    FakePageElement(std::string elementId, std::string elementTag,
+                    std::shared_ptr<const FakePageElement> parentElement = {})
+        : id(std::move(elementId)), tagName(std::move(elementTag)), parent(std::move(parentElement)) {}
+
+    std::string id;
+    std::string tagName;
+    std::shared_ptr<const FakePageElement> parent;
+
+    std::string Id() const override { return id; }
+    std::string TagName() const override { return tagName; }
+    std::unique_ptr<PageElement> Parent() const override;
+};
+
+// Records every call as one line of text, in order:
+//   "QueryElementProperty <id> <name>", "QueryObjectProperty <id> <name>",
+//   "CallPageScript f(a,7.9)" (texts as they are, numbers in their shortest exact form),
+//   "SetElementHtml <id> <html>", "SetElementText <id> <text>",
+//   "NavigateTo <url>" (then " headers=<headers>" and " post=<data>" when given),
+//   "ReloadPage", "LoadBuiltInPage <number>".
+class FakePageBridge final : public PageBridge {
+public:
+    struct Navigation {
+        std::string url;
+        std::string headers;
+        std::optional<std::string> postData;
+    };
+
+    std::vector<std::string> calls;
+    std::vector<Navigation> navigations;
+    // (element id, property name) -> value; used by both property queries (objects by their Id()).
+    std::map<std::pair<std::string, std::string>, std::string, std::less<>> properties;
+    bool scriptResult = true;  // what CallPageScript answers
+
+    bool QueryElementProperty(std::string_view id, std::string_view name, std::string& value) override;
+    bool QueryObjectProperty(const PageElement* element, std::string_view name, std::string& value) override;
+    bool CallPageScript(std::string_view function, std::span<const ScriptArg> args) override;
+    void SetElementHtml(std::string_view id, std::string_view html) override;
+    void SetElementText(std::string_view id, std::string_view text) override;
+    void NavigateTo(std::string_view url, std::string_view headers = {},
+                    const std::string* postData = nullptr) override;
+    void ReloadPage() override;
+    void LoadBuiltInPage(int resourceNumber) override;
+};
+
+}  // namespace tallyhive
