@@ -87,7 +87,14 @@ bool LoadResultFile(const std::string& path, CAssessmentResult& record, const As
         if (!reader.Load(path, &readWhy)) {
             // A failed read leaves nothing half-filled.
             record.Clear();
-            if (why) *why = readWhy.empty() ? "cannot read " + path : readWhy;
+            if (why) {
+                // Name the file once, whether or not the reader's reason already does.
+                if (readWhy.find(path) != std::string::npos) {
+                    *why = readWhy;
+                } else {
+                    *why = "cannot read " + path + (readWhy.empty() ? std::string() : ": " + readWhy);
+                }
+            }
             return false;
         }
     }
