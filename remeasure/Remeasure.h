@@ -1,0 +1,90 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "assessment/Services.h"
+#include "remeasure/ConsoleCommand.h"
+
+// Measuring again: the runner program the main program carries is written into a fresh private
+// folder, run through the command interpreter, removed again, and the new assessment is loaded.
+namespace tallyhive {
+
+// The runner's executable as the main program carries it, and the name it is written under.
+struct RunnerImage {
+    std::span<const unsigned char> bytes;
+    std::string_view fileName;  // "AssessRunner" on Linux, "AssessRunner.exe" on Windows
+};
+
+// Keeps a written file protected from replacement until it is destroyed (Windows: a read-only
+// handle with read sharing only). The file itself is not removed by it.
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+};
+
+class TempFolderService {
+public:
+    virtual ~TempFolderService() = default;
+    virtual char PathSeparator() const = 0;
+    // Creates a new folder under the user's temporary folder that only this user can enter, and
+    // returns its full path. False when it cannot be made; `why` then says why.
+    virtual bool CreatePrivateFolder(std::string& folder, std::string* why = nullptr) = 0;
+    // Creates `path`, which must not exist yet, writes every byte into it and makes it executable
+    // by its owner. Null when any of that failed; a partly written file may then remain and is the
+    // caller's to remove.
+    virtual std::unique_ptr<HeldFile> WriteExecutable(const std::string& path,
+                                                      std::span<const unsigned char> bytes,
+                                                      std::string* why = nullptr) = 0;
+    // Both false when nothing was removed; a missing file or folder is not an error worth a message.
+    virtual bool RemoveFile(const std::string& path) = 0;
+    virtual bool RemoveFolder(const std::string& folder) = 0;
+};
+
+// Implemented per platform (platform/<os>/TempFolder.cpp). `parent` replaces the user's temporary
+// folder (tests); when empty, POSIX uses $TMPDIR or /tmp and Windows the user's temporary folder.
+std::unique_ptr<TempFolderService> MakeTempFolderService(const std::string& parent = {});
+
+// Which assessment is the newest in the datastore: its file and its creation time in the whole
+// seconds the selection compares.
+struct FormalStamp {
+    std::string path;
+    std::int64_t seconds = 0;
+    bool operator==(const FormalStamp&) const = default;
+};
+// Empty when the datastore holds no formal assessment (or cannot be read).
+using NewestFormalQuery = std::function<std::optional<FormalStamp>()>;
+
+// The newest formal assessment in the datastore, chosen exactly as LoadLatestResult chooses it.
+// Reads files only, so it may run on a worker thread when the services allow it.
+std::optional<FormalStamp> NewestFormalStamp(FileService& files, const TimeService& time);
+
+struct RemeasureServices {
+    TempFolderService& temp;
+    ProcessService& processes;
+    RunnerImage runner;
+    NewestFormalQuery newestFormal;
+};
+
+// Runs the runner from a fresh private folder, relaying its output to `progress`, and removes the
+// runner file and the folder again on every path. True when the runner ended with 0 and the
+// datastore now holds a formal assessment newer than the newest one before the run: an assessment
+// that failed or was killed leaves no newer file and so counts as a failure. Blocks until the
+// runner has ended; touches no window, so a host may call it on a worker thread.
+bool RunRemeasurement(const RemeasureServices& services, const OutputSink& progress,
+                      std::string* why = nullptr);
+
+// The whole re-measure command: RunRemeasurement, then `loadLatest` (the main window's
+// LoadLatestResult), whose result is returned. On false the caller shows the re-measure failure
+// message; the record and the page are then as they were unless `loadLatest` itself failed.
+bool Remeasure(const RemeasureServices& services, const OutputSink& progress,
+               const std::function<bool()>& loadLatest, std::string* why = nullptr);
+
+// The re-measure failure message in the interface language ("ja" or anything else for English).
+std::string_view RemeasureFailureMessage(std::string_view uiLanguage);
+
+}  // namespace tallyhive

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "remeasure/ConsoleCommand.h"
+
+// The runner program's whole job: run winsat through the command interpreter and show its output.
+namespace tallyhive {
+
+inline constexpr std::string_view kWinsatArguments = "formal -restart clean";
+
+// Runs `winsatPath` with kWinsatArguments through RunConsoleCommand, relaying the output to `sink`.
+// Returns the runner's exit code: 0 when the interpreter ran to its end, whatever winsat reported
+// (the main program judges the assessment by the file it leaves), 1 when the interpreter could not
+// be started or its end could not be told; `why` then says why.
+int RunAssessment(ProcessService& processes, std::string_view winsatPath, const OutputSink& sink,
+                  std::string* why = nullptr);
+
+}  // namespace tallyhive
