@@ -255,7 +255,7 @@ bool RenderDocument(const AssessmentContent& c, const LocalMoment& executed, std
     d.Text("DiskScore", c.diskScore);
     d.Close("WinSPR");
 
-    const std::size_t metricsAt = out.size();  // component files are padded here
+    const std::size_t metricsAt = out.size();  // padding goes here, where the tool has its metrics
 
     d.Open("SystemConfig");
     const OsNumbers os = OsNumbersFor(c.productName);
@@ -310,13 +310,13 @@ bool RenderDocument(const AssessmentContent& c, const LocalMoment& executed, std
     d.Close("WinSAT");
     if (!d.Ok()) return false;
 
-    if (!formal && c.componentBytes > 0) {
+    if (c.paddedBytes > 0) {
         // File bytes: the byte-order mark and two per UTF-16 unit; the padding adds ASCII only.
         const std::size_t bytesSoFar = 2 + 2 * Utf16Units(out);
         const std::size_t frame = std::string_view("<Metrics></Metrics>").size();
-        if (c.componentBytes > bytesSoFar + 2 * frame) {
+        if (c.paddedBytes > bytesSoFar + 2 * frame) {
             std::string metrics = "<Metrics>";
-            AppendPadding(metrics, (c.componentBytes - bytesSoFar) / 2 - frame);
+            AppendPadding(metrics, (c.paddedBytes - bytesSoFar) / 2 - frame);
             metrics += "</Metrics>";
             out.insert(metricsAt, metrics);
         }

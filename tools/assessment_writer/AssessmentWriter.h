@@ -37,9 +37,11 @@ struct AssessmentContent {
     std::int64_t executedUtcMs = 0;  // milliseconds since 1970-01-01 UTC
     Run run = Run::Recent;
     // "Formal.Assessment" for the formal assessment; otherwise a component such as "Cpu.Assessment",
-    // whose file carries no system score and is padded to about `componentBytes`.
+    // whose file carries no system score.
     std::string kind = std::string(kFormalKind);
-    std::size_t componentBytes = 0;
+    // When not zero, metric samples pad the file to about this many bytes (real files are 10-200 KB
+    // of metrics that no reader here looks at).
+    std::size_t paddedBytes = 0;
 
     std::string programVersion = "V6.1 Build-7601";
     std::string winEIVersion = "WinEI-1.60";

@@ -276,26 +276,37 @@ TEST(RenderDocument, ListsAndMissingModuleChildren) {
               std::string::npos);
 }
 
-TEST(RenderDocument, ComponentFilesHaveNoSystemScoreAndTheirSize) {
+TEST(RenderDocument, PaddedToSizeAndOnlyFormalFilesHaveASystemScore) {
     struct Case {
+        std::string kind;
         std::size_t bytes;
         const char* why;
     };
     const Case cases[] = {
-        {20'000, "the smallest component size"}, {200'000, "the largest"}, {150'001, "odd size"}};
+        {"Cpu.Assessment", 20'000, "the smallest component size"},
+        {"Disk.Assessment", 200'000, "the largest"},
+        {"Mem.Assessment", 150'001, "odd size"},
+        {std::string(kFormalKind), 181'952, "a formal file as large as the real one"},
+        {std::string(kFormalKind), 100, "smaller than the document: nothing is cut"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         AssessmentContent content;
-        content.kind = "Cpu.Assessment";
-        content.componentBytes = c.bytes;
+        content.kind = c.kind;
+        content.paddedBytes = c.bytes;
         content.productName = "Windows 7 Ultimate \xE2\x82\xAC";  // a non-ASCII text must not skew the size
         std::string xml;
         std::string bytes;
         ASSERT_TRUE(RenderDocument(content, kSampleMoment, xml));
         ASSERT_TRUE(EncodeUtf16Le(xml, bytes));
-        EXPECT_EQ(xml.find("SystemScore"), std::string::npos);
-        EXPECT_LE(bytes.size(), c.bytes);
-        EXPECT_GE(bytes.size() + 2, c.bytes);
+        EXPECT_EQ(xml.find("<SystemScore>") != std::string::npos, c.kind == kFormalKind);
+        EXPECT_TRUE(xml.ends_with("</WinSAT>"));
+        if (c.bytes > 1000) {
+            EXPECT_LE(bytes.size(), c.bytes);
+            EXPECT_GE(bytes.size() + 2, c.bytes);
+        } else {
+            EXPECT_GT(bytes.size(), c.bytes);
+        }
     }
 }
 

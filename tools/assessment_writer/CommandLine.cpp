@@ -28,11 +28,12 @@ std::string Usage() {
            "         [--disk-vendor TEXT] [--disk-model TEXT]\n"
            "         [--machine-maker TEXT] [--machine-model TEXT] [--machine-version TEXT]\n"
            "         [--board-maker TEXT] [--board-product TEXT]\n"
-           "         [--initial | --recent] [--component KIND --size BYTES]\n"
+           "         [--initial | --recent] [--component KIND] [--size BYTES]\n"
            "Writes an assessment file shaped like the Windows assessment tool's, with file times that\n"
            "agree with its execution time, and prints its path. --windows-dir creates\n"
            "DIR/Performance/WinSAT/DataStore; without a destination the WINDIR environment value is used.\n"
-           "--component writes a component file (e.g. Cpu.Assessment) of about BYTES instead.\n";
+           "--component writes a component file (e.g. Cpu.Assessment) instead; --size pads the file to\n"
+           "about BYTES with metric samples.\n";
 }
 
 std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, std::int64_t nowUtcMs,
@@ -170,10 +171,8 @@ std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, st
             c.kind.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789.") !=
                 std::string::npos)
             return fail("--component needs a kind such as Cpu.Assessment (letters, digits and dots)");
-        if (!sizeText.empty()) c.componentBytes = std::stoull(sizeText);
-    } else if (!sizeText.empty()) {
-        return fail("--size needs --component");
     }
+    if (!sizeText.empty()) c.paddedBytes = std::stoull(sizeText);
     if (!haveTarget) {
         if (!windirEnv || !*windirEnv)
             return fail("give --windows-dir, --datastore or --output (WINDIR is not set)");

@@ -37,7 +37,7 @@ TEST(ParseCommandLine, RefusesWhatCannotBeUsed) {
          "unit suffix"},
         {{"--datastore", "a", "--memory-bytes", "-5"}, nullptr, "byte count", "negative size"},
         {{"--datastore", "a", "--dimm", "Kingston"}, nullptr, "MAKER:PART", "module without part"},
-        {{"--datastore", "a", "--size", "1000"}, nullptr, "--component", "size without component"},
+        {{"--datastore", "a", "--size", "20k"}, nullptr, "byte count", "size with a unit"},
         {{"--datastore", "a", "--component", "../x"}, nullptr, "letters, digits", "a kind that is a path"},
         {{"--datastore", "a", "--component", "Formal.Assessment"}, nullptr, "kind", "component named formal"},
         {{"--datastore", "a", "--initial", "--recent"}, nullptr, "exclude", "both runs"},
@@ -110,7 +110,7 @@ TEST(ParseCommandLine, DefaultsAndWindirFallback) {
     ASSERT_TRUE(component) << error;
     EXPECT_EQ(component->target, Request::Target::File);
     EXPECT_EQ(component->content.kind, "Disk.Assessment");
-    EXPECT_EQ(component->content.componentBytes, 20000u);
+    EXPECT_EQ(component->content.paddedBytes, 20000u);
 
     const auto help = ParseCommandLine({"--help"}, kNow, nullptr, error);
     ASSERT_TRUE(help);
