@@ -1,0 +1,32 @@
+#include "app/Messages.h"
+
+namespace tallyhive {
+
+std::string_view AlreadyRunningMessage(std::string_view uiLanguage) {
+    if (uiLanguage == "ja") return "すでにTALLYHIVEは、起動されています。";
+    return "TALLYHIVE has already been started.";
+}
+
+std::string_view LoadFailureMessage(std::string_view uiLanguage) {
+    if (uiLanguage == "ja") {
+        return "最後の計測結果の読み込みに失敗しました。計測結果がまだ存在していない可能性があります。"
+               "再計測で計測を行って下さい。";
+    }
+    return "Failed to load the last measurement results. Maybe, there is no measurement results. Please "
+           "re-measurement.";
+}
+
+std::string OutdatedVersionQuestion(std::string_view uiLanguage, std::string_view programVersion) {
+    const std::string version(programVersion);
+    if (uiLanguage == "ja") {
+        return "このバージョン(ver." + version +
+               ")のTALLYHIVEは、最新版ではないため正しく動作しない可能性があります。ソフトウェアのページを開"
+               "き"
+               "ますか？";
+    }
+    return "TALLYHIVE of this version (ver." + version +
+           ") is not the latest version. It does not work correctly. Do you want to open the page of this "
+           "software?";
+}
+
+}  // namespace tallyhive

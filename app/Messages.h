@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+// The texts the shell shows, in the interface language: "ja" gives Japanese, anything else English.
+namespace tallyhive {
+
+std::string_view AlreadyRunningMessage(std::string_view uiLanguage);
+std::string_view LoadFailureMessage(std::string_view uiLanguage);
+// The re-measure failure message comes with the re-measure command (remeasure/Remeasure.h).
+// The question offering the software page, around the program's version text.
+std::string OutdatedVersionQuestion(std::string_view uiLanguage, std::string_view programVersion);
+
+}  // namespace tallyhive
