@@ -40,7 +40,8 @@ public:
 
 private:
     XmlTree& m_tree;
-    std::vector<std::uint32_t> m_open;
+    std::vector<std::uint32_t> m_open;  // indexes of the elements not yet closed
+    bool m_textOpen = false;            // the last node is text given since the last element event
 };
 
 // Parses a complete document, already decoded to UTF-8 by the caller (any encoding declaration in
