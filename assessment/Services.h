@@ -11,13 +11,13 @@ namespace tallyhive {
 
 struct DirEntry {
     enum class Type { RegularFile, Directory, Other };
-    std::string name;                    // file name only, UTF-8
-    Type type = Type::RegularFile;       // after following links; Other covers FIFOs, devices, sockets
-    std::int64_t creationTimeUtc = 0;    // seconds since 1970-01-01 UTC
+    std::string name;                  // file name only, UTF-8
+    Type type = Type::RegularFile;     // after following links; Other covers FIFOs, devices, sockets
+    std::int64_t creationTimeUtc = 0;  // seconds since 1970-01-01 UTC
 };
 
 struct FileTimes {
-    std::int64_t creationUtc = 0;   // seconds since 1970-01-01 UTC
+    std::int64_t creationUtc = 0;  // seconds since 1970-01-01 UTC
     std::int64_t lastWriteUtc = 0;
 };
 
