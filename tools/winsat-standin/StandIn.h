@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,5 +72,15 @@ struct Scores {
 Scores ScoresFrom(const Measurements& m);
 // One decimal, "." as the decimal point whatever the locale ("5.9").
 std::string FormatScore(double score);
+
+// The product name the stand-in's files carry: it must begin with "Windows 7" for the file to be
+// accepted, and says plainly that the result is a demonstration measured on this machine.
+inline constexpr const char* kProductName = "Windows 7 (demonstration: measured on this Linux machine)";
+
+// Writes a new formal assessment with these scores and facts, executed at `executedUtc`, into
+// `datastore` under a name no earlier assessment has, never replacing a file. The file appears
+// whole or not at all. `written` receives its full path.
+bool WriteFormalAssessment(const std::string& datastore, const Scores& scores, const MachineFacts& facts,
+                           std::int64_t executedUtc, std::string& written, std::string& error);
 
 }  // namespace tallyhive::standin
