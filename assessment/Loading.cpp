@@ -34,23 +34,37 @@ std::string LowerExtension(const std::string& name) {
     return extension;
 }
 
+// The name part of the rule: the whole path holds "Formal" and the extension is ".xml".
+bool QualifyingName(const std::string& root, char separator, const std::string& name) {
+    if (name == "." || name == "..") return false;
+    if (FullPath(root, separator, name).find("Formal") == std::string::npos) return false;
+    return LowerExtension(name) == ".xml";
+}
+
 // The qualifying entries, in enumeration order, each with its comparable creation time.
 std::vector<Candidate> FormalCandidates(const std::string& root, char separator,
                                         std::span<const DirEntry> entries, const TimeService& time) {
     std::vector<Candidate> candidates;
     for (const DirEntry& entry : entries) {
         // Only regular files: a directory, FIFO or device named like an assessment is never opened.
-        if (entry.name == "." || entry.name == ".." || entry.type != DirEntry::Type::RegularFile) continue;
-        std::string path = FullPath(root, separator, entry.name);
+        if (entry.type != DirEntry::Type::RegularFile) continue;
         // The whole path is searched, so a folder named "Formal" above the datastore qualifies all.
-        if (path.find("Formal") == std::string::npos) continue;
-        if (LowerExtension(entry.name) != ".xml") continue;
-        candidates.push_back(Candidate{std::move(path), ComparableSeconds(entry.creationTimeUtc, time)});
+        if (!QualifyingName(root, separator, entry.name)) continue;
+        candidates.push_back(
+            Candidate{FullPath(root, separator, entry.name), ComparableSeconds(entry.creationTimeUtc, time)});
     }
     return candidates;
 }
 
 }  // namespace
+
+bool ListFormalCandidates(FileService& files, const std::string& folder, std::vector<DirEntry>& entries,
+                          std::string* why) {
+    const char separator = files.PathSeparator();
+    return files.ListDirectory(folder, entries, why, [&](const std::string& name) {
+        return QualifyingName(folder, separator, name);
+    });
+}
 
 std::string SelectNewestFormal(const std::string& root, char separator, std::span<const DirEntry> entries,
                                const TimeService& time) {
@@ -115,7 +129,7 @@ bool LoadLatestResult(CAssessmentResult& record, const AssessmentServices& servi
     std::vector<DirEntry> entries;
     std::string listWhy;
     // A folder that cannot be listed has no candidates; the load below then fails like an empty one.
-    const bool listed = services.files.ListDirectory(folder, entries, &listWhy);
+    const bool listed = ListFormalCandidates(services.files, folder, entries, &listWhy);
     if (!listed) entries.clear();
     const std::string path =
         SelectNewestFormal(folder, services.files.PathSeparator(), entries, services.time);

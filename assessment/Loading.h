@@ -11,6 +11,11 @@ namespace tallyhive {
 class CAssessmentResult;
 class PageBridge;
 
+// Lists `folder` keeping only the entries whose names the selection below could take (the rest of
+// the rule needs the entries' types and times, which the listing then reads for these alone).
+bool ListFormalCandidates(FileService& files, const std::string& folder, std::vector<DirEntry>& entries,
+                          std::string* why = nullptr);
+
 // Picks the newest formal assessment among the entries of the datastore folder `root`: regular
 // files whose full path contains "Formal" and whose extension is ".xml" in any letter case; the
 // latest creation time in whole seconds wins, the first met on a tie. Empty when none qualifies.

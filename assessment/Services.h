@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,9 +34,13 @@ public:
     virtual std::string DatastoreFolder() = 0;
     // The separator this platform puts between a folder and a name ('/' or '\\').
     virtual char PathSeparator() const = 0;
-    // Entries of `folder` in the order the file system returns them. False when it cannot be read.
+    // Names a listing should keep; the others are dropped before their type and times are read, which
+    // in a datastore of thousands of component files is most of the work.
+    using NameFilter = std::function<bool(const std::string& name)>;
+    // Entries of `folder` in the order the file system returns them, only those `wanted` accepts
+    // when it is given. False when the folder cannot be read.
     virtual bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries,
-                               std::string* why = nullptr) = 0;
+                               std::string* why = nullptr, const NameFilter& wanted = {}) = 0;
     // Creation and last-write times of the file at `path`; false when it does not exist.
     virtual bool GetFileTimes(const std::string& path, FileTimes& times) = 0;
     // Whole content of a regular file of at most `maxBytes`; never blocks on a FIFO or device.

@@ -9,7 +9,7 @@ namespace tallyhive {
 std::optional<FormalStamp> NewestFormalStamp(FileService& files, const TimeService& time) {
     const std::string root = files.DatastoreFolder();
     std::vector<DirEntry> entries;
-    if (root.empty() || !files.ListDirectory(root, entries)) return std::nullopt;
+    if (root.empty() || !ListFormalCandidates(files, root, entries)) return std::nullopt;
     const char separator = files.PathSeparator();
     // The same choice LoadLatestResult makes, so the file compared is the file that would be shown.
     std::string newest = SelectNewestFormal(root, separator, entries, time);

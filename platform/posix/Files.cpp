@@ -138,7 +138,8 @@ public:
 
     char PathSeparator() const override { return '/'; }
 
-    bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, std::string* why) override {
+    bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, std::string* why,
+                       const NameFilter& wanted) override {
         entries.clear();
         DirHandle dir(::opendir(folder.c_str()));
         if (!dir) {
@@ -152,6 +153,7 @@ public:
             if (!raw) break;
             DirEntry entry;
             entry.name = raw->d_name;
+            if (wanted && !wanted(entry.name)) continue;
             const std::string path = Join(folder, entry.name);
             struct statx sx {};
             // Type after following links; a dangling link or a FIFO, device or socket is Other.

@@ -156,13 +156,15 @@ std::string FakeFileService::AddFile(const std::string& folder, const std::strin
 }
 
 bool FakeFileService::ListDirectory(const std::string& folder, std::vector<DirEntry>& entries,
-                                    std::string* why) {
+                                    std::string* why, const NameFilter& wanted) {
     const auto it = folders.find(folder);
     if (it == folders.end()) {
         if (why) *why = "cannot open folder " + folder + ": no such folder";
         return false;
     }
-    entries = it->second;
+    entries.clear();
+    for (const DirEntry& entry : it->second)
+        if (!wanted || wanted(entry.name)) entries.push_back(entry);
     return true;
 }
 

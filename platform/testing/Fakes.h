@@ -45,8 +45,8 @@ public:
 
     std::string DatastoreFolder() override { return datastoreFolder; }
     char PathSeparator() const override { return separator; }
-    bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries,
-                       std::string* why = nullptr) override;
+    bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, std::string* why = nullptr,
+                       const NameFilter& wanted = {}) override;
     bool GetFileTimes(const std::string& path, FileTimes& times) override;
     bool ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
                          std::string* why = nullptr) override;

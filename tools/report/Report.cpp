@@ -187,7 +187,7 @@ int RunReport(const ReportOptions& options, const AssessmentServices& services, 
         const std::string folder = FolderOf(options, services);
         std::vector<DirEntry> entries;
         std::string why;
-        if (folder.empty() || !services.files.ListDirectory(folder, entries, &why)) {
+        if (folder.empty() || !ListFormalCandidates(services.files, folder, entries, &why)) {
             err += "tallyhive-report: no datastore folder: " +
                    Printable(why.empty() ? std::string("the Windows directory is unknown") : why) + "\n";
             if (options.source == ReportOptions::Source::Default)

@@ -65,10 +65,10 @@ TEST_F(StandIn, WritesTheNewestFormalAssessmentThatPassesEveryCheck) {
         std::string why, chosen;
         ASSERT_TRUE(LoadLatestResult(record, {*files, *time, *modules}, nullptr, "", &why, &chosen)) << why;
         EXPECT_TRUE(record.IsWindows7());
-        EXPECT_NE(run.output.find("> Base score " + record.systemScore), std::string::npos) << run.output;
         // The second run may fall within the same second, where the newest cannot be told apart.
         if (i == 0) {
             EXPECT_NE(run.output.find(chosen), std::string::npos) << "the file just written is chosen";
+            EXPECT_NE(run.output.find("> Base score " + record.systemScore), std::string::npos) << run.output;
         }
         datastore = files->DatastoreFolder();
     }
