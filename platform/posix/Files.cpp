@@ -65,9 +65,21 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 // The NTFS creation time as a file system driver for Windows disks exposes it (a FILETIME in
 // 100-nanosecond units since 1601, little-endian); false when the file system has none.
-bool NtfsCreationTime(const std::string& path, std::int64_t& utcSeconds) {
+// A file system that supports no extended attributes answers the same for every file on it, so
+// the question is not asked again for that device (a listing of thousands of files otherwise makes
+// one failing call per file).
+bool NtfsCreationTime(const std::string& path, const struct statx& sx, std::int64_t& utcSeconds) {
+    struct Device {
+        std::uint32_t major = 0, minor = 0;
+        bool known = false;
+    };
+    thread_local Device withoutAttributes;
+    if (withoutAttributes.known && withoutAttributes.major == sx.stx_dev_major &&
+        withoutAttributes.minor == sx.stx_dev_minor)
+        return false;
     std::array<unsigned char, 8> raw{};
     const ssize_t got = ::getxattr(path.c_str(), "system.ntfs_crtime", raw.data(), raw.size());
+    if (got < 0 && errno == EOPNOTSUPP) withoutAttributes = {sx.stx_dev_major, sx.stx_dev_minor, true};
     if (got != static_cast<ssize_t>(raw.size())) return false;
     std::uint64_t fileTime = 0;
     for (std::size_t i = raw.size(); i-- > 0;) fileTime = (fileTime << 8) | raw[i];
@@ -85,7 +97,7 @@ bool StatusOf(const std::string& path, struct statx& sx) {
 FileTimes TimesOf(const std::string& path, const struct statx& sx) {
     FileTimes times;
     times.lastWriteUtc = sx.stx_mtime.tv_sec;
-    if (NtfsCreationTime(path, times.creationUtc)) return times;
+    if (NtfsCreationTime(path, sx, times.creationUtc)) return times;
     // A copied file keeps its modification time but gets a fresh birth time: a birth time later
     // than the modification time says when the copy was made, not when the file was written.
     const bool birthUsable =
