@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace tallyhive {
 
@@ -28,20 +29,6 @@ constexpr std::int64_t kFileTimeEpochOffset = 11'644'473'600;
 std::string ErrorText(int error) {
     return std::strerror(error);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -201,7 +188,7 @@ public:
         if (path.empty()) return fail("no file was given");
         // Non-blocking, so that opening a FIFO named like an assessment returns at once instead of
         // waiting for a writer; it is refused right after.
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         if (fd.Get() < 0) return fail(ErrorText(errno));
         struct stat st {};
         if (::fstat(fd.Get(), &st) != 0) return fail(ErrorText(errno));

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/posix/UniqueFd.h"
 #include "remeasure/ConsoleCommand.h"
 
 extern char** environ;
@@ -22,30 +23,6 @@ namespace {
 
 // Bytes taken from the output pipe per read: a whole pipe buffer, so fast output costs few calls.
 constexpr std::size_t kReadChunk = 64 * 1024;
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) noexcept : m_fd(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) Reset(std::exchange(other.m_fd, -1));
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const noexcept { return m_fd; }
-    explicit operator bool() const noexcept { return m_fd >= 0; }
-    void Reset(int fd = -1) noexcept {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 std::string ErrnoText(const char* what, int error) {
     return std::string(what) + ": " + std::strerror(error);

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/Platform.h"
+#include "platform/posix/UniqueFd.h"
 #include "tools/assessment_writer/AssessmentWriter.h"
 
 namespace tallyhive::writer {
@@ -28,24 +29,6 @@ bool Fail(std::string* why, std::string reason) {
 std::string ErrorText(int error) {
     return std::strerror(error);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { Close(); }
-    int Get() const { return m_fd; }
-    // The result of close() matters for a file just written: it can report a failed write-back.
-    bool Close() {
-        if (m_fd < 0) return true;
-        const int result = ::close(std::exchange(m_fd, -1));
-        return result == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 // Removes the temporary file on every path that does not hand it over to its final name.
 class TemporaryName {
@@ -260,7 +243,7 @@ bool WriteToPath(const AssessmentContent& content, const std::string& path, std:
     }
     if (fd < 0) return Fail(why, "cannot find a free temporary name beside " + path);
     TemporaryName cleanup(temporary);
-    FileDescriptor file(fd);
+    UniqueFd file(fd);
     if (!WriteAll(file.Get(), bytes)) return Fail(why, "cannot write " + temporary + ": " + ErrorText(errno));
     // The modification time is the execution time; the birth time stays "now", which readers
     // ignore when it is later than the modification time (as for any copied file).

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/UniqueFd.h"
 #include "tools/winsat-standin/StandIn.h"
 
 namespace tallyhive::standin {
@@ -37,20 +38,6 @@ std::uint64_t Mix(const std::uint64_t* data, std::size_t count, std::uint64_t st
     }
     return state;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // A file without a name in `folder`; where the file system lacks that, a named one unlinked at once.
 int OpenNamelessFile(const std::string& folder) {
@@ -119,8 +106,8 @@ double MeasureMemory(double seconds, std::size_t bytes) {
 
 bool MeasureDisk(const std::string& folder, std::size_t bytes, double& writeMBps, double& readMBps,
                  std::string& error) {
-    Fd fd(OpenNamelessFile(folder));
-    if (fd.get() < 0) {
+    UniqueFd fd(OpenNamelessFile(folder));
+    if (fd.Get() < 0) {
         error = "cannot make a file in " + folder + ": " + std::strerror(errno);
         return false;
     }
@@ -133,7 +120,7 @@ bool MeasureDisk(const std::string& folder, std::size_t bytes, double& writeMBps
     for (std::size_t b = 0; b < blocks; ++b) {
         std::size_t done = 0;
         while (done < kBlock) {
-            const ssize_t n = ::write(fd.get(), block.data() + done, kBlock - done);
+            const ssize_t n = ::write(fd.Get(), block.data() + done, kBlock - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 error = std::string("writing the test file: ") + (n < 0 ? std::strerror(errno) : "disk full");
@@ -142,7 +129,7 @@ bool MeasureDisk(const std::string& folder, std::size_t bytes, double& writeMBps
             done += static_cast<std::size_t>(n);
         }
     }
-    if (::fdatasync(fd.get()) != 0) {
+    if (::fdatasync(fd.Get()) != 0) {
         error = std::string("synchronising the test file: ") + std::strerror(errno);
         return false;
     }
@@ -150,11 +137,11 @@ bool MeasureDisk(const std::string& folder, std::size_t bytes, double& writeMBps
 
     // Written pages are clean after the sync, so the cache may drop them and the read comes from
     // the disk; where it keeps them (tmpfs) the read measures memory, which is then the truth.
-    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_DONTNEED);
     const auto readStart = Clock::now();
     std::size_t total = 0;
     for (off_t offset = 0;;) {
-        const ssize_t n = ::pread(fd.get(), block.data(), kBlock, offset);
+        const ssize_t n = ::pread(fd.Get(), block.data(), kBlock, offset);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error = std::string("reading the test file: ") + std::strerror(errno);
