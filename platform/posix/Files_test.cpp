@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -190,6 +191,28 @@ TEST(PosixFiles, ListingTypesFollowLinks) {
     const FakeTimeService time;
     EXPECT_EQ(ListFormalFiles(zoo.dir.Path(), '/', entries, time),
               (std::vector<std::string>{zoo.dir / "l Formal.xml", zoo.dir / "a Formal.xml"}));
+}
+
+TEST(PosixFiles, AListingKeepsOnlyTheNamesTheFilterAccepts) {
+    Zoo zoo;
+    auto files = MakeFileService();
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(files->ListDirectory(zoo.dir.Path(), entries, nullptr, [](const std::string& name) {
+        return name[0] == 'a' || name[0] == 'f';
+    }));
+    std::vector<std::string> names;
+    for (const DirEntry& entry : entries) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a Formal.xml", "f Formal.xml"}));
+
+    // The loader's own filter leaves out names that cannot qualify, and nothing it would take.
+    std::vector<DirEntry> formal, all;
+    ASSERT_TRUE(ListFormalCandidates(*files, zoo.dir.Path(), formal));
+    ASSERT_TRUE(files->ListDirectory(zoo.dir.Path(), all));
+    const FakeTimeService time;
+    EXPECT_EQ(ListFormalFiles(zoo.dir.Path(), '/', formal, time),
+              ListFormalFiles(zoo.dir.Path(), '/', all, time));
+    for (const DirEntry& entry : formal) EXPECT_NE(entry.name, ".");
 }
 
 TEST(PosixFiles, CreationTimeIsTheBirthTimeOnlyWhenItIsNotLater) {
