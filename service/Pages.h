@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "service/Store.h"
+
+// The service's pages. Every text that comes from a share or a request is escaped where it is
+// written; the program's page contract (element ids, properties, script functions) is kept here.
+namespace tallyhive::service {
+
+enum class Language { English, Japanese };
+// "ja" is Japanese; anything else, English.
+Language LanguageOf(std::string_view code);
+std::string_view CodeOf(Language language);
+
+// Text for HTML content and attribute values: & < > " ' escaped.
+std::string EscapeHtml(std::string_view text);
+// Text for a URL query component: everything but unreserved characters percent-encoded.
+std::string EscapeQuery(std::string_view text);
+
+std::string SoftwarePage(Language language, std::string_view latestVersion);
+std::string StartPage(Language language, std::string_view latestVersion);
+std::string ResultPage(Language language, std::string_view serverDateTime);
+// The page a share leads to; without a share it is shown without the "open_page" button.
+std::string ProfilePage(Language language, std::string_view serverDateTime,
+                        std::optional<std::int64_t> shareId);
+std::string RejectedPage(Language language, std::string_view reason);
+std::string NotFoundPage(Language language);
+
+struct ShareView {
+    StoredShare share;
+    std::vector<Rank> ranks;           // per score, in score order
+    std::vector<StoredShare> sameCpu;  // other shares of the same processor, newest first
+    std::string createdText;           // when it was shared, as the page shows it
+};
+std::string SharePage(Language language, const ShareView& view);
+std::string ShareListPage(Language language, const std::vector<StoredShare>& shares, const ShareQuery& query);
+
+// JSON of one share and of a list.
+std::string ShareJson(const StoredShare& share);
+std::string ShareListJson(const std::vector<StoredShare>& shares);
+
+// The Windows version whose range a score belongs to, from the product name: its highest score.
+double ScoreRangeFor(std::string_view productName);
+
+}  // namespace tallyhive::service

@@ -1,0 +1,312 @@
+#include "service/Server.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "service/Form.h"
+#include "service/Pages.h"
+#include "share/Md5.h"
+
+namespace tallyhive::service {
+
+namespace {
+
+constexpr const char* kBase = "/software/tallyhive/";
+constexpr const char* kLanguageCookie = "tallyhive_lang";
+constexpr std::size_t kMaxRequestBytes = 64 * 1024;
+constexpr std::int64_t kDuplicateSeconds = 60;
+
+// A query value read from the request as it was sent. The HTTP library decodes the query before
+// splitting it, so a value holding an escaped "&" ("id=1%26lang=ja", as the program's links have
+// it) would reach the handler cut and mixed up with the next pair.
+std::string RawParam(const httplib::Request& request, std::string_view name) {
+    const std::size_t question = request.target.find('?');
+    if (question == std::string::npos) return {};
+    const std::string_view query = std::string_view(request.target).substr(question + 1);
+    std::size_t start = 0;
+    while (start <= query.size()) {
+        const std::size_t end = std::min(query.find('&', start), query.size());
+        const std::string_view pair = query.substr(start, end - start);
+        const std::size_t equals = pair.find('=');
+        if (pair.substr(0, equals) == name) {
+            std::string value;
+            if (equals != std::string_view::npos && PercentDecode(pair.substr(equals + 1), value, true))
+                return value;
+            return {};
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+// The page language: the query's "lang" when there is one, else the one remembered in the cookie.
+Language LanguageFor(const httplib::Request& request, httplib::Response& response) {
+    if (const std::string code = RawParam(request, "lang"); !code.empty()) {
+        const Language language = LanguageOf(code);
+        response.set_header("Set-Cookie", std::string(kLanguageCookie) + "=" + std::string(CodeOf(language)) +
+                                              "; Path=/; SameSite=Lax");
+        return language;
+    }
+    const std::string cookies = request.get_header_value("Cookie");
+    const std::string key = std::string(kLanguageCookie) + "=";
+    std::size_t at = cookies.find(key);
+    while (at != std::string::npos && at != 0 && cookies[at - 1] != ' ' && cookies[at - 1] != ';')
+        at = cookies.find(key, at + 1);
+    if (at == std::string::npos) return Language::English;
+    const std::size_t end = cookies.find(';', at);
+    return LanguageOf(cookies.substr(at + key.size(),
+                                     end == std::string::npos ? std::string::npos : end - at - key.size()));
+}
+
+void Html(httplib::Response& response, std::string html, int status = 200) {
+    response.status = status;
+    // Pages carry the service's time stamp and the user's share: never from a cache.
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_content(std::move(html), "text/html; charset=utf-8");
+}
+
+void Json(httplib::Response& response, std::string json, int status = 200) {
+    response.status = status;
+    response.set_header("Access-Control-Allow-Origin", "*");
+    response.set_content(std::move(json), "application/json; charset=utf-8");
+}
+
+// "N", also when a link's "&" reached us escaped ("N&lang=ja" as one value).
+std::optional<std::int64_t> ShareIdOf(std::string text, std::string* language) {
+    std::size_t amp = text.find('&');
+    std::size_t skip = 1;
+    if (amp == std::string::npos) {
+        // Whether the server decoded the escape or not, "N%26lang=ja" means the same.
+        for (const char* escaped : {"%26", "%2526"}) {
+            if ((amp = text.find(escaped)) != std::string::npos) {
+                skip = std::char_traits<char>::length(escaped);
+                break;
+            }
+        }
+    }
+    if (amp != std::string::npos) {
+        const std::string rest = text.substr(amp + skip);
+        if (language && rest.rfind("lang=", 0) == 0) *language = rest.substr(5);
+        text.resize(amp);
+    }
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    std::int64_t id = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        id = id * 10 + (c - '0');
+    }
+    return id > 0 ? std::optional<std::int64_t>(id) : std::nullopt;
+}
+
+std::string Fingerprint(const ShareForm& form) {
+    std::string joined;
+    for (std::size_t i = 0; i < kShareTexts; ++i) {
+        joined += form.values[i];
+        joined += '\x1f';
+    }
+    Md5Digest digest{};
+    ComputeMd5(joined, digest);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (const auto b : digest) {
+        hex += kHex[b >> 4];
+        hex += kHex[b & 15];
+    }
+    return hex;
+}
+
+std::string CreatedText(std::int64_t utc) {
+    const auto t = static_cast<std::time_t>(utc);
+    std::tm fields{};
+    if (!::gmtime_r(&t, &fields)) return {};
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &fields);
+    return text;
+}
+
+}  // namespace
+
+Service::Service(ServiceOptions options, std::unique_ptr<ShareStore> store, ServiceClock clock)
+    : m_options(std::move(options)),
+      m_store(std::move(store)),
+      m_clock(std::move(clock)),
+      m_passCodes(m_clock.stamp),
+      m_server(std::make_unique<httplib::Server>()) {
+    const int threads = m_options.threads;
+    // The server owns the queue it is given and deletes it when it ends.
+    m_server->new_task_queue = [threads] {
+        return new httplib::ThreadPool(static_cast<std::size_t>(threads));
+    };
+    m_server->set_payload_max_length(kMaxRequestBytes);
+    m_server->set_read_timeout(10, 0);
+    m_server->set_write_timeout(10, 0);
+    m_server->set_keep_alive_timeout(5);
+    m_server->set_keep_alive_max_count(10000);
+    m_server->set_logger([](const httplib::Request& request, const httplib::Response& response) {
+        const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        std::tm fields{};
+        ::gmtime_r(&now, &fields);
+        char when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &fields);
+        // One line a request; the path only, since queries of share pages may hold the user's text.
+        std::fprintf(stderr, "%s %s %s %s %d %zu\n", when, request.remote_addr.c_str(),
+                     request.method.c_str(), request.path.c_str(), response.status, response.body.size());
+    });
+    m_server->set_exception_handler(
+        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+            std::string what = "internal error";
+            try {
+                if (error) std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                what = e.what();
+            }
+            std::fprintf(stderr, "error: %s\n", what.c_str());
+            Html(response, NotFoundPage(Language::English), 500);
+        });
+    Routes();
+}
+
+Service::~Service() = default;
+
+int Service::Bind() {
+    if (m_options.port == 0) return m_server->bind_to_any_port(m_options.address);
+    return m_server->bind_to_port(m_options.address, m_options.port) ? m_options.port : -1;
+}
+
+bool Service::Serve() {
+    return m_server->listen_after_bind();
+}
+
+void Service::Stop() {
+    m_server->stop();
+}
+
+void Service::Routes() {
+    httplib::Server& server = *m_server;
+    const std::string base = kBase;
+
+    server.Get("/", [base](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(base, 302);
+    });
+    server.Get(base.substr(0, base.size() - 1), [base](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(base, 301);
+    });
+    server.Get(base, [this](const httplib::Request& request, httplib::Response& response) {
+        Html(response, SoftwarePage(LanguageFor(request, response), m_options.latestVersion));
+    });
+    server.Get(base + "start.php", [this](const httplib::Request& request, httplib::Response& response) {
+        Html(response, StartPage(LanguageFor(request, response), m_options.latestVersion));
+    });
+    server.Get(base + "result_20.php", [this](const httplib::Request& request, httplib::Response& response) {
+        Html(response, ResultPage(LanguageFor(request, response), m_clock.stamp(m_clock.now())));
+    });
+    server.Get(base + "result_profile_20.php",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                   const Language language = LanguageFor(request, response);
+                   std::optional<std::int64_t> id;
+                   if (const std::string text = RawParam(request, "id"); !text.empty()) {
+                       id = ShareIdOf(text, nullptr);
+                       if (!id || !m_store->Find(*id)) return Html(response, NotFoundPage(language), 404);
+                   }
+                   Html(response, ProfilePage(language, m_clock.stamp(m_clock.now()), id));
+               });
+    server.Get(base + "share.php", [this](const httplib::Request& request, httplib::Response& response) {
+        std::string escapedLanguage;
+        const auto id = ShareIdOf(RawParam(request, "id"), &escapedLanguage);
+        Language language = LanguageFor(request, response);
+        if (!escapedLanguage.empty()) language = LanguageOf(escapedLanguage);
+        const auto share = id ? m_store->Find(*id) : std::nullopt;
+        if (!share) return Html(response, NotFoundPage(language), 404);
+        ShareView view;
+        view.share = *share;
+        for (std::size_t i = 0; i < kScoreCount; ++i) view.ranks.push_back(m_store->RankOf(share->id, i));
+        ShareQuery same;
+        same.cpu = share->texts[8];
+        same.limit = 11;
+        for (StoredShare& other : m_store->List(same))
+            if (other.id != share->id && view.sameCpu.size() < 10) view.sameCpu.push_back(std::move(other));
+        view.createdText = CreatedText(share->createdUtc);
+        Html(response, SharePage(language, view));
+    });
+    auto queryOf = [](const httplib::Request& request) {
+        ShareQuery query;
+        query.cpu = RawParam(request, "cpu");
+        query.gpu = RawParam(request, "gpu");
+        query.beforeId = ShareIdOf(RawParam(request, "before"), nullptr).value_or(0);
+        if (const auto limit = ShareIdOf(RawParam(request, "limit"), nullptr))
+            query.limit = std::min<std::int64_t>(*limit, 200);
+        return query;
+    };
+    server.Get(base + "shares.php",
+               [this, queryOf](const httplib::Request& request, httplib::Response& response) {
+                   const ShareQuery query = queryOf(request);
+                   Html(response, ShareListPage(LanguageFor(request, response), m_store->List(query), query));
+               });
+    server.Get(base + "api/shares",
+               [this, queryOf](const httplib::Request& request, httplib::Response& response) {
+                   Json(response, ShareListJson(m_store->List(queryOf(request))));
+               });
+    server.Get(base + R"(api/shares/(\d+))",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                   const auto id = ShareIdOf(request.matches[1], nullptr);
+                   const auto share = id ? m_store->Find(*id) : std::nullopt;
+                   if (!share) return Json(response, "{\"error\":\"no such share\"}", 404);
+                   Json(response, ShareJson(*share));
+               });
+    server.Post("/as/responses/add/tallyhive", [this](const httplib::Request& request,
+                                                      httplib::Response& response) {
+        const Language language = LanguageFor(request, response);
+        const bool japanese = language == Language::Japanese;
+        const std::string type = request.get_header_value("Content-Type");
+        if (!type.empty() && type.rfind("application/x-www-form-urlencoded", 0) != 0)
+            return Html(response,
+                        RejectedPage(language,
+                                     japanese ? "フォームの形式が違います。" : "the form is not URL-encoded"),
+                        415);
+        std::string why;
+        const std::optional<ShareForm> form = DecodeShareForm(request.body, why);
+        if (form) why = ValidateShare(*form);
+        if (!why.empty()) return Html(response, RejectedPage(language, why), 400);
+        const std::int64_t now = m_clock.now();
+        if (!m_passCodes.Accepts(form->Get("pass_code"), now))
+            return Html(response,
+                        RejectedPage(language, japanese ? "パスコードが正しくないか、期限切れです。"
+                                                        : "the pass code is wrong or has expired"),
+                        403);
+        StoredShare share;
+        share.createdUtc = now;
+        for (std::size_t i = 0; i < kShareTexts; ++i) share.texts[i] = form->values[i];
+        bool duplicate = false;
+        const std::int64_t id = m_store->Add(share, Fingerprint(*form), now - kDuplicateSeconds, duplicate);
+        // See Other: the browser fetches the profile page with GET, so reloading it posts nothing again.
+        response.set_redirect(std::string(kBase) + "result_profile_20.php?id=" + std::to_string(id) +
+                                  "&lang=" + std::string(CodeOf(language)),
+                              303);
+    });
+    const std::string downloads = (std::filesystem::path(m_options.dataFolder) / "downloads").string();
+    std::error_code ec;
+    if (!m_options.dataFolder.empty() && std::filesystem::is_directory(downloads, ec))
+        server.set_mount_point(base + "downloads", downloads);
+    server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
+        if (!response.body.empty()) return;
+        httplib::Response ignored;
+        const Language language = LanguageFor(request, ignored);
+        if (response.status == 404) {
+            Html(response, NotFoundPage(language), 404);
+        } else if (response.status == 413) {
+            Html(response,
+                 RejectedPage(language, language == Language::Japanese
+                                            ? "送信されたデータが大きすぎます。"
+                                            : "the form is larger than a share can be"),
+                 413);
+        }
+    });
+}
+
+}  // namespace tallyhive::service

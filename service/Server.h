@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "service/PassCodeWindow.h"
+#include "service/Store.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace tallyhive::service {
+
+struct ServiceOptions {
+    std::string address = "127.0.0.1";
+    int port = 0;
+    std::string dataFolder;     // downloads are served from its "downloads" folder when there is one
+    std::string latestVersion;  // what the start page announces
+    int threads = 32;           // enough for every keep-alive client of a busy moment
+};
+
+// The clock and the local time stamp the pages hand out, injected so tests can move them.
+struct ServiceClock {
+    std::function<std::int64_t()> now;                          // seconds since 1970, UTC
+    std::function<std::string(std::int64_t utcSeconds)> stamp;  // the service's local "%Y%m%d%H%M"
+};
+
+class Service {
+public:
+    Service(ServiceOptions options, std::unique_ptr<ShareStore> store, ServiceClock clock);
+    ~Service();
+    Service(const Service&) = delete;
+    Service& operator=(const Service&) = delete;
+
+    // Binds the listening socket; returns the port (the one picked when 0 was asked), or -1.
+    int Bind();
+    // Serves until Stop; false when it could not serve at all.
+    bool Serve();
+    // Safe from another thread; requests being answered are finished first.
+    void Stop();
+
+private:
+    void Routes();
+
+    ServiceOptions m_options;
+    std::unique_ptr<ShareStore> m_store;
+    ServiceClock m_clock;
+    PassCodeWindow m_passCodes;
+    std::unique_ptr<httplib::Server> m_server;
+};
+
+}  // namespace tallyhive::service

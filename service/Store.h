@@ -1,0 +1,65 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Where shares are kept: SQLite in a data folder by default, PostgreSQL for a service that outgrows
+// one machine. Both behind the same small interface.
+namespace tallyhive::service {
+
+// The thirteen texts of a share, in the form's key order (six scores, then seven descriptions).
+inline constexpr std::size_t kShareTexts = 13;
+inline constexpr std::size_t kScoreCount = 6;
+
+struct StoredShare {
+    std::int64_t id = 0;
+    std::int64_t createdUtc = 0;
+    std::array<std::string, kShareTexts> texts;
+};
+
+struct ShareQuery {
+    std::string cpu;  // exact processor description, or empty for any
+    std::string gpu;  // exact adapter description, or empty for any
+    std::int64_t limit = 50;
+    std::int64_t beforeId = 0;  // 0: from the newest
+};
+
+struct Rank {
+    std::int64_t position = 0;  // 1 for the best
+    std::int64_t total = 0;
+};
+
+class StoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class ShareStore {
+public:
+    virtual ~ShareStore() = default;
+    // Stores the share and returns its id, unless a share with the same fingerprint arrived at or
+    // after `sinceUtc`: then that share's id is returned and `duplicate` is set. Throws StoreError.
+    virtual std::int64_t Add(const StoredShare& share, const std::string& fingerprint, std::int64_t sinceUtc,
+                             bool& duplicate) = 0;
+    virtual std::optional<StoredShare> Find(std::int64_t id) = 0;
+    // Newest first.
+    virtual std::vector<StoredShare> List(const ShareQuery& query) = 0;
+    // Position of the share's score `scoreIndex` (0-5) among all shares, highest first.
+    virtual Rank RankOf(std::int64_t id, std::size_t scoreIndex) = 0;
+    virtual std::int64_t Count() = 0;
+};
+
+// Opens (creating and migrating) the store named by `where`: "postgresql://…" or "postgres://…" for
+// PostgreSQL, anything else is a folder for the SQLite file. Null with `why` set on failure.
+std::unique_ptr<ShareStore> OpenStore(const std::string& where, std::string& why);
+std::unique_ptr<ShareStore> OpenSqliteStore(const std::string& folder, std::string& why);
+std::unique_ptr<ShareStore> OpenPostgresStore(const std::string& url, std::string& why);
+
+// The column names, in text order.
+extern const std::array<const char*, kShareTexts> kShareColumns;
+
+}  // namespace tallyhive::service
