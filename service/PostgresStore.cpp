@@ -41,6 +41,9 @@ public:
         work.exec("CREATE INDEX IF NOT EXISTS shares_fingerprint ON shares (fingerprint, created_utc)");
         work.exec("CREATE INDEX IF NOT EXISTS shares_cpu ON shares (cpu_information, id)");
         work.exec("CREATE INDEX IF NOT EXISTS shares_gpu ON shares (gpu_information, id)");
+        for (std::size_t i = 0; i < kScoreCount; ++i)
+            work.exec("CREATE INDEX IF NOT EXISTS shares_" + ScoreValueColumn(i) + " ON shares (" +
+                      ScoreValueColumn(i) + ")");
         work.exec("INSERT INTO schema_version SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM schema_version)");
         work.commit();
 

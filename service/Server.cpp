@@ -144,6 +144,8 @@ Service::Service(ServiceOptions options, std::unique_ptr<ShareStore> store, Serv
         return new httplib::ThreadPool(static_cast<std::size_t>(threads));
     };
     m_server->set_payload_max_length(kMaxRequestBytes);
+    // Pages are small and answered at once: waiting to fill a packet would add tens of milliseconds.
+    m_server->set_tcp_nodelay(true);
     m_server->set_read_timeout(10, 0);
     m_server->set_write_timeout(10, 0);
     m_server->set_keep_alive_timeout(5);

@@ -199,6 +199,15 @@ bool Execute(sqlite3* db, const std::string& sql, std::string& why) {
     return false;
 }
 
+// Ranks count the shares above a score: an index per score keeps that a range scan.
+std::string ValueIndexes() {
+    std::string sql;
+    for (std::size_t i = 0; i < kScoreCount; ++i)
+        sql += "CREATE INDEX IF NOT EXISTS shares_" + ScoreValueColumn(i) + " ON shares (" +
+               ScoreValueColumn(i) + ");";
+    return sql;
+}
+
 // Version 1 of the schema; later versions add their steps after it.
 bool Migrate(sqlite3* db, std::string& why) {
     std::string columns;
@@ -215,7 +224,8 @@ bool Migrate(sqlite3* db, std::string& why) {
                        ");"
                        "CREATE INDEX IF NOT EXISTS shares_fingerprint ON shares (fingerprint, created_utc);"
                        "CREATE INDEX IF NOT EXISTS shares_cpu ON shares (cpu_information, id);"
-                       "CREATE INDEX IF NOT EXISTS shares_gpu ON shares (gpu_information, id);"
+                       "CREATE INDEX IF NOT EXISTS shares_gpu ON shares (gpu_information, id);" +
+                       ValueIndexes() +
                        "INSERT INTO schema_version SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM schema_version);"
                        "COMMIT;",
                    why);
