@@ -16,7 +16,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 }  // namespace
 
 std::string BuiltInImageAddress(int number, ImageAddressForm form) {
-    const char* prefix = form == ImageAddressForm::Win32Resource ? "res:/PNG/#" : "res:/PNG/";
+    const char* prefix = form == ImageAddressForm::Win32Resource ? "res:/PNG/#" : "PNG/";
     return prefix + std::to_string(number);
 }
 

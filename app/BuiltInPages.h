@@ -9,7 +9,9 @@ namespace tallyhive {
 
 enum class ImageAddressForm {
     Win32Resource,  // "res:/PNG/#130": the Windows browser control reads the resource after the "#"
-    UrlScheme,      // "res:/PNG/130": a URL scheme handler never sees a fragment, so no "#"
+    // "PNG/130": a URL scheme handler never sees a fragment, so the picture gets a path of its
+    // own, relative to the page ("res://" + program path + "/PNG/130").
+    UrlScheme,
 };
 
 std::string BuiltInImageAddress(int number, ImageAddressForm form);

@@ -318,6 +318,10 @@ std::string ProfilePage(Language language, std::string_view serverDateTime,
     const bool ja = language == Language::Japanese;
     std::string html = Head(language, ja ? "共有しました" : "Shared", true);
     html += Hidden("server_datetime", serverDateTime);
+    if (!shareId) {
+        html += ja ? "<p>共有すると、このプロフィールが公開ページになります。</p>"
+                   : "<p>Sharing makes this profile a public page that compares it with other computers.</p>";
+    }
     if (shareId) {
         html += ja ? "<p>共有しました。共有ページで他のコンピュータと比べられます。</p>"
                    : "<p>Your result is shared. Its public page compares it with other computers.</p>";
@@ -326,6 +330,7 @@ std::string ProfilePage(Language language, std::string_view serverDateTime,
     html += BarRow("system_score", nullptr, kScoreLabels[0], language);
     for (const Row& row : kRows) html += BarRow(row.bar, row.description, kScoreLabels[row.score], language);
     html += "</div><div class=\"buttons\">";
+    if (!shareId) html += Button("share", {"Share this result", "この結果を共有"}, language, true);
     if (shareId) {
         html += "<button type=\"button\" class=\"primary\" id=\"open_page\" name=\"" +
                 std::to_string(*shareId) + "\" value=\"" + std::to_string(*shareId) + "\">" +

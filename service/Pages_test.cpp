@@ -53,6 +53,7 @@ TEST(Pages, TheProgramFindsWhatItReads) {
         EXPECT_FALSE(Has(c.html, "<a ")) << "no links on the program's pages";
     }
     EXPECT_FALSE(Has(ProfilePage(Language::English, "x", std::nullopt), "open_page"));
+    EXPECT_TRUE(Has(ProfilePage(Language::English, "x", std::nullopt), "id=\"share\""));
 }
 
 TEST(Pages, StoredTextsAreShownAsText) {

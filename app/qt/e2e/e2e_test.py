@@ -1,0 +1,214 @@
+"""End-to-end tests of the desktop program: the real program, the web service on a free loopback
+port, and a Windows directory whose datastore holds an assessment made at the start of the test.
+Pages are read back through the browser's debugging port; screenshots of every page are kept.
+
+Configuration (environment): TALLYHIVE_PROGRAM, TALLYHIVE_SERVICE (the service command line, as
+JSON list or plain words), TALLYHIVE_MAKE_ASSESSMENT, TALLYHIVE_EXPECT, TALLYHIVE_E2E_ARTIFACTS."""
+
+import html
+import json
+import os
+import shlex
+import subprocess
+import sys
+import time
+import unittest
+import urllib.parse
+import urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+PROGRAM = os.environ.get("TALLYHIVE_PROGRAM", "")
+MAKE_ASSESSMENT = os.environ.get("TALLYHIVE_MAKE_ASSESSMENT", "")
+EXPECT = os.environ.get("TALLYHIVE_EXPECT", "")
+ARTIFACTS = os.environ.get("TALLYHIVE_E2E_ARTIFACTS", os.path.join(os.getcwd(), "e2e-artifacts"))
+SHARE_PATH = "as/responses/add/tallyhive"
+
+
+def service_command():
+    text = os.environ.get("TALLYHIVE_SERVICE", "")
+    return json.loads(text) if text.startswith("[") else shlex.split(text)
+
+
+# Installed in every new document of the main world: records the host's calls of the page's bar
+# functions, with the window's width at the moment of the call.
+RECORD_CALLS = """
+window.__calls = [];
+document.addEventListener('DOMContentLoaded', function () {
+  ['setBarValue', 'updateBarValue'].forEach(function (name) {
+    var original = window[name];
+    if (typeof original !== 'function') return;
+    window[name] = function () {
+      window.__calls.push({call: name, args: Array.prototype.slice.call(arguments),
+                           innerWidth: window.innerWidth});
+      return original.apply(this, arguments);
+    };
+  });
+});
+"""
+
+
+class DesktopTest(unittest.TestCase):
+    display = None
+
+    @classmethod
+    def setUpClass(cls):
+        for name, value in (("TALLYHIVE_PROGRAM", PROGRAM), ("TALLYHIVE_MAKE_ASSESSMENT", MAKE_ASSESSMENT),
+                            ("TALLYHIVE_EXPECT", EXPECT)):
+            if not value or not os.path.exists(value):
+                raise RuntimeError(f"{name} does not name a program: {value!r}")
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        cls.xvfb = harness.Xvfb()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.xvfb.close()
+
+    def setUp(self):
+        self.work = harness.Workdir()
+        self.addCleanup(self.work.close)
+        self.service = None
+        self.programs = []
+
+    def tearDown(self):
+        for program in self.programs:
+            program.close()
+        if self.service:
+            self.service.close()
+
+    # --- helpers --------------------------------------------------------------------------
+    def start_service(self, extra=()):
+        self.service = harness.Service(service_command() + list(extra), self.work.sub("service-data"))
+        return self.service
+
+    def windows_dir(self, *extra, empty=False):
+        folder = self.work.sub("windows-empty" if empty else "windows")
+        if empty:
+            os.makedirs(os.path.join(folder, "Performance", "WinSAT", "DataStore"), exist_ok=True)
+            return folder
+        return harness.make_windows_dir(MAKE_ASSESSMENT, folder, extra)
+
+    def start(self, root=None, windows=None, x11=True, **options):
+        program = harness.Program(PROGRAM, self.work.path, root or self.service.root, windows,
+                                  display=self.xvfb.display if x11 else None, **options)
+        self.programs.append(program)
+        return program
+
+    def shot(self, program, name):
+        program.screenshot(os.path.join(ARTIFACTS, name + ".png"))
+
+    def expected(self, windows, url, width, server_datetime):
+        out = subprocess.run([EXPECT, windows, url, width, server_datetime], check=True, timeout=30,
+                             stdout=subprocess.PIPE, text=True).stdout
+        return json.loads(out)
+
+    def record_calls(self, program):
+        # Scripts for new documents only take effect once the page domain is enabled.
+        program.devtools().call("Page.enable")
+        program.devtools().call("Page.addScriptToEvaluateOnNewDocument", source=RECORD_CALLS)
+
+    def check_filled(self, program, windows, url):
+        """The page holds exactly what the host must have written, as the core computes it."""
+        calls = program.dom("window.__calls")
+        self.assertTrue(calls, "the host called no bar function")
+        width = calls[0]["args"][-1]
+        # The width is the client area in page pixels, whatever the display scale.
+        self.assertEqual(width, f"{calls[0]['innerWidth']:.6f}")
+        stamp = program.dom("document.getElementById('server_datetime').value")
+        want = self.expected(windows, url, width, stamp)
+        self.assertEqual([{"call": c["call"], "args": c["args"]} for c in calls],
+                         [c for c in want["fill"] if "call" in c])
+        for item in want["fill"]:
+            if "text" in item:
+                got = program.dom(f"document.getElementById({json.dumps(item['text'])}).textContent")
+                self.assertEqual(got, item["value"], item["text"])
+            elif "html" in item:
+                got = program.dom(f"document.getElementById({json.dumps(item['html'])}).innerHTML")
+                self.assertEqual(got, item["value"], item["html"])
+        return stamp, want
+
+    def fitted_client(self, program, handled):
+        """The client area the fitting rules give for the page now shown, in device pixels."""
+        sizes = program.dom("[document.body.scrollWidth, document.body.scrollHeight]")
+        scale = handled["dpr"]
+        return int(scale * max(sizes[0], 640)), int(scale * max(sizes[1], 320))
+
+    def assert_fitted(self, program, handled):
+        want_w, want_h = self.fitted_client(program, handled)
+        w, h = (int(v) for v in handled["client"].split(",")[2].split("x"))
+        self.assertAlmostEqual(round(w * handled["dpr"]), want_w, delta=1)
+        self.assertAlmostEqual(round(h * handled["dpr"]), want_h, delta=1)
+
+    def stored_shares(self):
+        with urllib.request.urlopen(self.service.software + "api/shares?limit=200", timeout=10) as reply:
+            return json.loads(reply.read().decode())
+
+    # --- the tests ------------------------------------------------------------------------
+    def test_main_flow(self):
+        self.start_service()
+        windows = self.windows_dir()
+        program = self.start(windows=windows)
+        software = self.service.software
+
+        mark, handled = program.wait_page("/134")
+        self.assertEqual(program.dom("document.documentElement.lang"), "en")
+        self.assertEqual(program.dom("document.getElementById('agree').innerText"), "Agree")
+        self.assertEqual(program.dom("document.querySelector('#banner img').naturalWidth"), 738)
+        self.assertEqual(program.dom("document.querySelector('#about img').naturalWidth"), 128)
+        self.assert_fitted(program, handled)
+        self.shot(program, "01-agreement-en")
+
+        self.record_calls(program)
+        program.click("#agree")
+        mark, handled = program.wait_page(software + "start.php?lang=en", mark)
+        self.assert_fitted(program, handled)
+        self.shot(program, "02-start")
+
+        program.click("#load_lastest_result")
+        mark, handled = program.wait_page(software + "result_20.php", mark)
+        self.check_filled(program, windows, handled["url"])
+        self.assert_fitted(program, handled)
+        self.shot(program, "03-result")
+
+        program.devtools().call("Page.navigate", url=software + "result_profile_20.php")
+        mark, handled = program.wait_page(software + "result_profile_20.php", mark)
+        stamp, want = self.check_filled(program, windows, handled["url"])
+        self.shot(program, "04-profile")
+
+        before = len(self.stored_shares())
+        program.click("#share")
+        mark, handled = program.wait_page(software + "result_profile_20.php?id=", mark)
+        shares = self.stored_shares()
+        self.assertEqual(len(shares), before + 1)
+        # Every value the core put into the form is stored exactly; the pass code was accepted.
+        sent = urllib.parse.parse_qs(want["share"], keep_blank_values=True)
+        for key, values in sent.items():
+            if key not in ("pass_code", "captcha"):
+                self.assertEqual(shares[0][key], values[0], key)
+        self.assertIn(f"id={shares[0]['id']}", handled["url"])
+        self.check_filled(program, windows, handled["url"])
+        self.shot(program, "05-shared")
+
+        share_id = program.dom("(function (e) { return e.name || e.value; })(document.getElementById('open_page'))")
+        program.click("#open_page")
+        deadline = time.monotonic() + harness.WAIT
+        while not program.opened_urls() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(program.opened_urls(), [f"{software}share.php?id={share_id}&lang=en"])
+
+        program.click("#home")
+        mark, handled = program.wait_page(software + "start.php", mark)
+        self.assertEqual(handled["url"], software + "start.php", "home carries no language")
+
+        first = program.events()[0]["url"]
+        program.devtools().call("Page.navigate", url=first)
+        mark, handled = program.wait_page("/134", mark)
+        program.click("#not_agree")
+        self.assertEqual(program.wait_exit(), 0)
+        self.assertEqual(program.events()[-1]["event"], "closed")
+        self.assertEqual(program.events()[-1]["result"], 2)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,119 @@
+// tallyhive: the desktop program on Linux.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+#include <cstdio>
+#include <exception>
+
+#include "app/Addresses.h"
+#include "app/AppServices.h"
+#include "app/TallyhiveApp.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/QtServices.h"
+#include "app/qt/ResSchemeHandler.h"
+#include "platform/Platform.h"
+#include "tallyhive_version.h"
+
+namespace {
+
+int Fail(const QString& text) {
+    std::fprintf(stderr, "tallyhive: %s\n", qPrintable(text));
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) try {
+    using namespace tallyhive;
+    // Chromium refuses to start as root with its sandbox on; that is all a root session changes.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ResSchemeHandler::RegisterScheme();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tallyhive"));
+    QApplication::setApplicationVersion(QStringLiteral(TALLYHIVE_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Shows, re-measures and shares the Windows Experience Index."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption serviceRootOption(
+        QStringLiteral("service-root"),
+        QStringLiteral("Root address of the web service (default: %1).")
+            .arg(QString::fromUtf8(DefaultServiceRoot().data(),
+                                   static_cast<qsizetype>(DefaultServiceRoot().size()))),
+        QStringLiteral("URL"));
+    const QCommandLineOption windowsDirOption(
+        QStringLiteral("windows-dir"),
+        QStringLiteral("The Windows directory whose assessment datastore is read (default: $WINDIR)."),
+        QStringLiteral("DIR"));
+    parser.addOption(serviceRootOption);
+    parser.addOption(windowsDirOption);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        return Fail(QStringLiteral("unexpected argument '%1' (see --help)")
+                        .arg(parser.positionalArguments().first()));
+    }
+
+    std::string root;
+    std::string why;
+    const std::string givenRoot = parser.isSet(serviceRootOption)
+                                      ? parser.value(serviceRootOption).toStdString()
+                                      : std::string(DefaultServiceRoot());
+    if (!NormalizeServiceRoot(givenRoot, root, why)) {
+        return Fail(QStringLiteral("--service-root %1: %2")
+                        .arg(QString::fromStdString(givenRoot), QString::fromStdString(why)));
+    }
+    // As the browser will report page addresses, so the prefix test on them matches.
+    const QUrl rootUrl(QString::fromStdString(root), QUrl::StrictMode);
+    if (!rootUrl.isValid() || rootUrl.host().isEmpty()) {
+        return Fail(
+            QStringLiteral("--service-root %1: not a valid address").arg(QString::fromStdString(givenRoot)));
+    }
+    root = rootUrl.toString(QUrl::FullyEncoded).toStdString();
+    if (root.empty() || root.back() != '/') root.push_back('/');
+
+    std::string windowsDir;
+    if (parser.isSet(windowsDirOption)) {
+        const QString dir = parser.value(windowsDirOption);
+        if (!QFileInfo(dir).isDir())
+            return Fail(QStringLiteral("--windows-dir %1: no such directory").arg(dir));
+        windowsDir = QDir(dir).absolutePath().toStdString();
+    }
+
+    // The program file in the form the built-in pages' addresses carry it.
+    QUrl programUrl;
+    programUrl.setPath(QCoreApplication::applicationFilePath());
+    const std::string programUrlPath = programUrl.path(QUrl::FullyEncoded).toStdString();
+
+    QtUserInterface ui;
+    QtProgramInfo program(programUrlPath);
+    const std::unique_ptr<FileService> files = MakeFileService(windowsDir);
+    const std::unique_ptr<TimeService> time = MakeTimeService();
+    const std::unique_ptr<ModuleService> modules = MakeModuleService();
+    // The re-measure command plugs in here; until then "start_analyze" reports its failure.
+    UnavailableRemeasurer remeasurer;
+    const std::unique_ptr<InstanceLock> lock = MakeInstanceLock();
+
+    StartUpServices services{*lock, ui, program, [] { return UiLanguage(); }};
+    const bool refused = CTallyhiveApp().StartUp(services, [&] {
+        MainWindow window(MainWindowConfig{root, programUrlPath}, ui, program,
+                          AssessmentServices{*files, *time, *modules}, remeasurer);
+        ui.SetOwner(&window);
+        window.show();
+        window.Start();
+        QApplication::exec();
+        ui.SetOwner(nullptr);
+    });
+    return refused ? 1 : 0;
+} catch (const std::exception& error) {
+    std::fprintf(stderr, "tallyhive: %s\n", error.what());
+    return 1;
+}
