@@ -176,9 +176,10 @@ std::string SharePageAddress(std::int64_t id, Language language) {
 // A bar drawn by the service itself, for the public pages.
 std::string StaticBar(std::string_view score, double range, const char* colour) {
     const double value = ReadScore(score).value_or(0.0);
-    const int percent = static_cast<int>(100.0 * std::min(1.0, value / range) + 0.5);
+    // The longest bar is 320 pixels: the page is read in a browser of any width.
+    const int pixels = static_cast<int>(320.0 * std::min(1.0, value / range) + 0.5);
     char style[96];
-    std::snprintf(style, sizeof style, "width:%d%%;max-width:320px;background:%s", percent, colour);
+    std::snprintf(style, sizeof style, "width:%dpx;background:%s", pixels, colour);
     return "<div class=\"bar static\"><div class=\"fill\" style=\"" + std::string(style) +
            "\"></div><span class=\"value\">" + EscapeHtml(score) + "</span></div>";
 }
