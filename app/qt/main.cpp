@@ -13,6 +13,7 @@
 #include "app/AppServices.h"
 #include "app/TallyhiveApp.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/ProgressRemeasurer.h"
 #include "app/qt/QtServices.h"
 #include "app/qt/ResSchemeHandler.h"
 #include "platform/Platform.h"
@@ -86,6 +87,8 @@ int main(int argc, char** argv) try {
         if (!QFileInfo(dir).isDir())
             return Fail(QStringLiteral("--windows-dir %1: no such directory").arg(dir));
         windowsDir = QDir(dir).absolutePath().toStdString();
+        // The assessment tool that measuring again starts writes into the same Windows directory.
+        qputenv("WINDIR", QByteArray::fromStdString(windowsDir));
     }
 
     // The program file in the form the built-in pages' addresses carry it.
@@ -98,8 +101,7 @@ int main(int argc, char** argv) try {
     const std::unique_ptr<FileService> files = MakeFileService(windowsDir);
     const std::unique_ptr<TimeService> time = MakeTimeService();
     const std::unique_ptr<ModuleService> modules = MakeModuleService();
-    // The re-measure command plugs in here; until then "start_analyze" reports its failure.
-    UnavailableRemeasurer remeasurer;
+    ProgressRemeasurer remeasurer(*files, *time, [] { return UiLanguage(); });
     const std::unique_ptr<InstanceLock> lock = MakeInstanceLock();
 
     StartUpServices services{*lock, ui, program, [] { return UiLanguage(); }};
@@ -107,6 +109,7 @@ int main(int argc, char** argv) try {
         MainWindow window(MainWindowConfig{root, programUrlPath}, ui, program,
                           AssessmentServices{*files, *time, *modules}, remeasurer);
         ui.SetOwner(&window);
+        remeasurer.SetOwner(&window);
         window.show();
         window.Start();
         QApplication::exec();

@@ -22,6 +22,7 @@ import harness  # noqa: E402
 PROGRAM = os.environ.get("TALLYHIVE_PROGRAM", "")
 MAKE_ASSESSMENT = os.environ.get("TALLYHIVE_MAKE_ASSESSMENT", "")
 EXPECT = os.environ.get("TALLYHIVE_EXPECT", "")
+WINSAT = os.environ.get("TALLYHIVE_WINSAT", "")
 ARTIFACTS = os.environ.get("TALLYHIVE_E2E_ARTIFACTS", os.path.join(os.getcwd(), "e2e-artifacts"))
 SHARE_PATH = "as/responses/add/tallyhive"
 
@@ -208,6 +209,132 @@ class DesktopTest(unittest.TestCase):
         self.assertEqual(program.wait_exit(), 0)
         self.assertEqual(program.events()[-1]["event"], "closed")
         self.assertEqual(program.events()[-1]["result"], 2)
+
+    def wait_message(self, program, after=0):
+        _, message = program.wait_event("message", after=after)
+        return message
+
+    def test_japanese_agreement_and_an_outdated_program(self):
+        self.start_service(["--latest-version", "2.10"])
+        program = self.start(windows=self.windows_dir(), language="ja_JP.UTF-8")
+        mark, handled = program.wait_page("/129")
+        self.assertEqual(program.dom("document.documentElement.lang"), "ja")
+        self.shot(program, "10-agreement-ja")
+        before = program.mark()
+        program.click("#agree")
+        message = self.wait_message(program, before)
+        self.assertEqual(message["kind"], "question")
+        self.assertIn("(ver.2.00)", message["text"])
+        self.assertIn("最新版ではない", message["text"])
+        program.answer_message("Return")  # Yes: the software page goes to the user's browser
+        program.wait_event("answer", after=before)
+        mark, handled = program.wait_page(self.service.software + "start.php?lang=ja", mark)
+        deadline = time.monotonic() + harness.WAIT
+        while not program.opened_urls() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(program.opened_urls(), [self.service.software])
+
+    def test_load_failure_and_a_second_instance(self):
+        self.start_service()
+        program = self.start(windows=self.windows_dir(empty=True))
+        mark, _ = program.wait_page("/134")
+        program.click("#agree")
+        mark, _ = program.wait_page(self.service.software + "start.php", mark)
+        before = program.mark()
+        program.click("#load_lastest_result")
+        message = self.wait_message(program, before)
+        self.assertEqual(message["kind"], "warning")
+        self.assertTrue(message["text"].startswith("Failed to load the last measurement results."))
+        self.assertEqual(message["caption"], "tallyhive")
+        program.answer_message("Return")
+        program.wait_event("answer", after=before)
+        self.assertIn("start.php", program.dom("location.href"), "the page stays as it was")
+
+        second = self.start(windows=self.windows_dir(empty=True), runtime_dir=program.runtime_dir, debug=False)
+        _, refused = second.wait_event("message")
+        self.assertIn("already", refused["text"].lower())
+        # The refusal comes before any main window: answer the box itself.
+        deadline = time.monotonic() + harness.WAIT
+        while not second.windows() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        box = second.windows()[0]
+        second.xdotool("windowfocus", "--sync", box)
+        second.xdotool("key", "Return")
+        self.assertIsNotNone(second.wait_exit())
+        self.assertIsNone(program.process.poll(), "the first program goes on")
+
+    def test_a_service_that_is_down(self):
+        root = f"http://127.0.0.1:{harness.free_port()}/"
+        program = self.start(root=root, windows=self.windows_dir())
+        mark, _ = program.wait_page("/134")
+        program.click("#agree")
+        _, arrived = program.wait_event("handled", lambda e: "start.php" in e["url"], mark)
+        self.assertFalse(arrived["ok"], "the browser shows its error page")
+        self.assertIsNone(program.process.poll(), "nothing crashed")
+
+    def test_measure_again_with_the_stand_in_tool(self):
+        if not WINSAT or not os.path.exists(WINSAT):
+            self.skipTest("no stand-in winsat")
+        self.start_service()
+        windows = self.windows_dir()
+        program = self.start(windows=windows, extra_env={"TALLYHIVE_WINSAT_QUICK": "1"})
+        os.symlink(WINSAT, os.path.join(program.workdir, "bin", "winsat"))
+        mark, _ = program.wait_page("/134")
+        self.record_calls(program)
+        program.click("#agree")
+        mark, _ = program.wait_page(self.service.software + "start.php", mark)
+        before = program.mark()
+        program.click("#start_analyze")
+        program.wait_event("remeasure-started", after=before)
+        _, ended = program.wait_event("remeasure-ended", after=before, timeout=120)
+        self.assertTrue(ended["ok"], ended)
+        self.assertIn("> Running: Processor Performance Assessment", ended["output"])
+        mark, handled = program.wait_page(self.service.software + "result_20.php", mark)
+        self.check_filled(program, windows, handled["url"])
+        self.assertTrue(program.dom("document.getElementById('system_information').textContent")
+                        .startswith("Windows 7 (demonstration"))
+        self.shot(program, "11-measured-again")
+
+        # Without the tool the measurement fails visibly and the page stays.
+        os.remove(os.path.join(program.workdir, "bin", "winsat"))
+        program.click("#home")
+        mark, _ = program.wait_page(self.service.software + "start.php", mark)
+        before = program.mark()
+        program.click("#start_analyze")
+        message = self.wait_message(program, before)
+        self.assertEqual(message["text"], "Failed to re-measurement.")
+        program.answer_message("Return")
+        program.wait_event("answer", after=before)
+        self.assertIn("start.php", program.dom("location.href"))
+
+    def test_links_and_input_at_a_larger_scale(self):
+        self.start_service()
+        windows = self.windows_dir()
+        program = self.start(windows=windows, extra_env={"QT_SCALE_FACTOR": "1.5"})
+        mark, handled = program.wait_page("/134")
+        self.assertEqual(handled["dpr"], 1.5)
+        self.assert_fitted(program, handled)
+        # The agreement's link to the software page goes to the user's browser, not into the window.
+        program.click("#about a")
+        deadline = time.monotonic() + harness.WAIT
+        while not program.opened_urls() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(program.opened_urls(), [self.service.software])
+        self.assertIn("/134", program.dom("location.href"))
+        self.record_calls(program)
+        program.click("#agree")
+        mark, _ = program.wait_page(self.service.software + "start.php", mark)
+        program.click("#load_lastest_result")
+        mark, handled = program.wait_page(self.service.software + "result_20.php", mark)
+        self.check_filled(program, windows, handled["url"])
+        self.shot(program, "12-result-144dpi")
+        # Right button and Ctrl+wheel reach neither a menu nor the zoom.
+        x, y = program.element_center("#cpu_score")
+        program.devtools().call("Input.dispatchMouseEvent", type="mousePressed", x=x, y=y, button="right",
+                                clickCount=1)
+        program.devtools().call("Input.dispatchMouseEvent", type="mouseReleased", x=x, y=y, button="right",
+                                clickCount=1)
+        self.assertEqual(program.dom("window.devicePixelRatio"), 1.5)
 
 
 if __name__ == "__main__":
