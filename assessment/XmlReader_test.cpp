@@ -79,8 +79,8 @@ TEST(XmlPathReader, ReportsElementsInDocumentOrder) {
         {"<a v=\"\xE3\x80\x9C\">\xE3\x80\x9C</a>",
          {"+a|\xEF\xBD\x9E|v=\xE3\x80\x9C", "-a"},
          "attribute values are passed unchanged"},
-        {"<a\xE2\x80\x94><b/></a\xE2\x80\x94>",
-         {"+a\xE2\x80\x95||", "+a\xE2\x80\x95.b||", "-a\xE2\x80\x95.b", "-a\xE2\x80\x95"},
+        {"<a\xE3\x80\x9C><b/></a\xE3\x80\x9C>",
+         {"+a\xEF\xBD\x9E||", "+a\xEF\xBD\x9E.b||", "-a\xEF\xBD\x9E.b", "-a\xEF\xBD\x9E"},
          "names are normalised too"},
     };
     for (const Case& c : cases) {

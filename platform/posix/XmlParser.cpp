@@ -20,13 +20,38 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool IsNameStart(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || b >= 0x80;
+// Name characters as XML 1.0 (fifth edition) lists them, by code point.
+bool IsNameStartCode(std::uint32_t c) {
+    return c == ':' || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
+           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
+           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-bool IsNameChar(char c) {
-    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+bool IsNameCode(std::uint32_t c) {
+    return IsNameStartCode(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+           (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// The code point at `at` of text already checked as UTF-8, and its length in bytes.
+std::uint32_t CodeAt(std::string_view text, std::size_t at, std::size_t& length) {
+    const auto b = static_cast<unsigned char>(text[at]);
+    std::uint32_t c = b;
+    length = 1;
+    if (b >= 0xF0) {
+        c = b & 0x07u;
+        length = 4;
+    } else if (b >= 0xE0) {
+        c = b & 0x0Fu;
+        length = 3;
+    } else if (b >= 0xC0) {
+        c = b & 0x1Fu;
+        length = 2;
+    }
+    for (std::size_t k = 1; k < length && at + k < text.size(); ++k)
+        c = (c << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3Fu);
+    return c;
 }
 
 bool IsXmlChar(std::uint32_t c) {
@@ -87,10 +112,13 @@ private:
 
     bool Name(std::string_view& name) {
         const std::size_t start = m_pos;
-        if (m_pos >= m_text.size() || !IsNameStart(m_text[m_pos]))
-            return Fail("a name is missing or malformed");
-        ++m_pos;
-        while (m_pos < m_text.size() && IsNameChar(m_text[m_pos])) ++m_pos;
+        while (m_pos < m_text.size()) {
+            std::size_t length = 1;
+            const std::uint32_t c = CodeAt(m_text, m_pos, length);
+            if (!(m_pos == start ? IsNameStartCode(c) : IsNameCode(c))) break;
+            m_pos += length;
+        }
+        if (m_pos == start) return Fail("a name is missing or malformed");
         name = m_text.substr(start, m_pos - start);
         return true;
     }

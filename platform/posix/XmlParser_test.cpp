@@ -82,6 +82,7 @@ TEST(PosixXmlParser, RefusesWhatIsNotWellFormed) {
         {"<a k=1/>", "an unquoted attribute value"},
         {"<a k=\"1\"j=\"2\"/>", "attributes without white space between them"},
         {"<1a/>", "a name that starts with a digit"},
+        {"<a\xE2\x80\x94/>", "a dash that is no name character"},
         {"<a>x]]>y</a>", "\"]]>\" in text"},
         {"<a><!-- x -- y --></a>", "\"--\" inside a comment"},
         {"<a><!-- x ---></a>", "a comment ending in \"-\""},

@@ -1,0 +1,119 @@
+#pragma once
+// Small helpers of the Windows layer: UTF-8 and UTF-16 texts, owned handles and COM pointers.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace tallyhive::win32 {
+
+// UTF-8 to UTF-16 and back; invalid sequences become U+FFFD, as the platform converts them.
+std::wstring Wide(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+
+// Seconds since 1970 of a file time (100-ns units since 1601) and back.
+std::int64_t UnixSeconds(const FILETIME& time);
+FILETIME FileTimeOf(std::int64_t unixSeconds);
+
+// A kernel handle with one owner.
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : m_handle(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_handle = std::exchange(other.m_handle, nullptr);
+        }
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { Reset(); }
+    HANDLE Get() const { return m_handle; }
+    bool Valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
+    void Reset() {
+        if (Valid()) ::CloseHandle(m_handle);
+        m_handle = nullptr;
+    }
+
+private:
+    HANDLE m_handle = nullptr;
+};
+
+// A COM interface pointer with one reference of its own.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_ptr = std::exchange(other.m_ptr, nullptr);
+        }
+        return *this;
+    }
+    ~ComPtr() { Reset(); }
+    T* Get() const { return m_ptr; }
+    T* operator->() const { return m_ptr; }
+    explicit operator bool() const { return m_ptr != nullptr; }
+    // For out-parameters: releases what is held first.
+    T** Put() {
+        Reset();
+        return &m_ptr;
+    }
+    void Reset() {
+        if (m_ptr) m_ptr->Release();
+        m_ptr = nullptr;
+    }
+
+private:
+    T* m_ptr = nullptr;
+};
+
+// A BSTR with one owner.
+class UniqueBstr {
+public:
+    UniqueBstr() = default;
+    explicit UniqueBstr(std::wstring_view text)
+        : m_bstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    UniqueBstr(const UniqueBstr&) = delete;
+    UniqueBstr& operator=(const UniqueBstr&) = delete;
+    ~UniqueBstr() { ::SysFreeString(m_bstr); }
+    BSTR Get() const { return m_bstr; }
+    BSTR* Put() {
+        ::SysFreeString(m_bstr);
+        m_bstr = nullptr;
+        return &m_bstr;
+    }
+    std::wstring_view View() const {
+        return m_bstr ? std::wstring_view(m_bstr, ::SysStringLen(m_bstr)) : std::wstring_view();
+    }
+
+private:
+    BSTR m_bstr = nullptr;
+};
+
+// The component system for the calling thread, for the life of the object.
+class ComApartment {
+public:
+    ComApartment() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (SUCCEEDED(m_result)) ::CoUninitialize();
+    }
+    // A thread already initialised in another model can still use the components.
+    bool Usable() const { return SUCCEEDED(m_result) || m_result == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT m_result;
+};
+
+}  // namespace tallyhive::win32
