@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,12 @@
 namespace tallyhive {
 
 inline constexpr std::string_view kWinsatArguments = "formal -restart clean";
+
+// Where the runner finds winsat on Windows, before the interpreter expands %WinDir%: a 32-bit runner
+// on 64-bit Windows (WOW64) sees the system folder redirected and reaches the real one, where winsat
+// lies, as "Sysnative"; systems older than version 6 have no such name. A WOW64 query that failed
+// (`wow64` empty) counts as WOW64.
+std::string WindowsWinsatPath(unsigned majorVersion, std::optional<bool> wow64);
 
 // Runs `winsatPath` with kWinsatArguments through RunConsoleCommand, relaying the output to `sink`.
 // Returns the runner's exit code: 0 when the interpreter ran to its end, whatever winsat reported

@@ -15,6 +15,22 @@ using testing::FakeProcessService;
 using testing::InterpreterScript;
 using Output = InterpreterProcess::Output;
 
+TEST(WindowsWinsatPath, SysnativeOnlyForA32BitRunnerOn64BitVistaOrLater) {
+    struct Case {
+        unsigned major;
+        std::optional<bool> wow64;
+        const char* want;
+    };
+    const Case cases[] = {
+        {5, true, "%WinDir%\\system32\\winsat"},  // XP has no Sysnative, whatever WOW64 says
+        {5, std::nullopt, "%WinDir%\\system32\\winsat"},
+        {6, true, "%WinDir%\\Sysnative\\winsat"},           // 32-bit runner on 64-bit Vista or later
+        {6, false, "%WinDir%\\system32\\winsat"},           // 32-bit Windows, or a 64-bit runner
+        {10, std::nullopt, "%WinDir%\\Sysnative\\winsat"},  // a failed query counts as WOW64
+    };
+    for (const Case& c : cases) EXPECT_EQ(WindowsWinsatPath(c.major, c.wow64), c.want) << c.major;
+}
+
 TEST(RunAssessment, TypesWinsatWithTheFormalArguments) {
     FakeProcessService processes({.reads = {{Output::Closed, ""}}});
     EXPECT_EQ(RunAssessment(processes, "winsat", nullptr), 0);

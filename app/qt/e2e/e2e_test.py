@@ -205,7 +205,7 @@ class DesktopTest(unittest.TestCase):
         first = program.events()[0]["url"]
         program.devtools().call("Page.navigate", url=first)
         mark, handled = program.wait_page("/134", mark)
-        program.click("#not_agree")
+        program.click("#not_agree", closes=True)
         self.assertEqual(program.wait_exit(), 0)
         self.assertEqual(program.events()[-1]["event"], "closed")
         self.assertEqual(program.events()[-1]["result"], 2)

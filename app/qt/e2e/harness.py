@@ -208,10 +208,15 @@ class Program:
             raise AssertionError(f"no element {selector} on {self.dom('location.href')}")
         return rect
 
-    def click(self, selector):
+    def click(self, selector, closes=False):
+        """Clicks the element; with `closes`, the click may end the program before it is answered."""
         self.settle()
         x, y = self.element_center(selector)
-        self.devtools().click_at(x, y)
+        try:
+            self.devtools().click_at(x, y)
+        except cdp.CdpError:
+            if not closes:
+                raise
 
     def screenshot(self, path):
         self.settle()
