@@ -5,8 +5,11 @@
 
 #include <string>
 
+#include "app/AppServices.h"
+#include "app/VersionCheck.h"
 #include "assessment/XmlTree.h"
 #include "platform/Platform.h"
+#include "platform/win32/Win32AppServices.h"
 #include "platform/win32/Win32Util.h"
 #include "share/Md5.h"
 
@@ -146,6 +149,24 @@ TEST(Win32Xml, TheComponentGivesTheSameTree) {
     EXPECT_FALSE(ParseXmlDocument("<a><b></a>", tree, &why));
     EXPECT_TRUE(tree.nodes.empty());
 }
+
+TEST(Win32Instance, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
+    const auto first = MakeInstanceLock();
+    const auto second = MakeInstanceLock();
+    const std::string name = "TallyhiveTest" + std::to_string(::GetCurrentProcessId());
+    EXPECT_EQ(first->Acquire(name), InstanceState::First);
+    EXPECT_EQ(second->Acquire(name), InstanceState::AlreadyRunning);
+    first->Release();
+    EXPECT_EQ(second->Acquire(name), InstanceState::First);
+}
+
+#ifdef TALLYHIVE_MAIN_EXE
+TEST(Win32Version, TheProgramCarriesTheBuildsVersion) {
+    const std::string version = ProductVersionOf(TALLYHIVE_MAIN_EXE);
+    EXPECT_EQ(version, "2.0.0.1");
+    EXPECT_EQ(ReleaseVersionText(version), "2.00");
+}
+#endif
 
 }  // namespace
 }  // namespace tallyhive
