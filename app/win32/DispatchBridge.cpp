@@ -1,0 +1,229 @@
+#include "app/win32/DispatchBridge.h"
+
+#include <oleauto.h>
+
+#include <deque>
+#include <vector>
+
+#include "app/Addresses.h"
+
+namespace tallyhive {
+
+namespace {
+
+using win32::ComPtr;
+using win32::Narrow;
+using win32::Wide;
+
+// Releases what a variant holds, whatever it is.
+class ScopedVariant {
+public:
+    ScopedVariant() { ::VariantInit(&m_value); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+    ~ScopedVariant() { ::VariantClear(&m_value); }
+    VARIANT& Get() { return m_value; }
+
+private:
+    VARIANT m_value;
+};
+
+bool MemberId(IDispatch* object, std::wstring_view name, LCID locale, DISPID& id) {
+    std::wstring text(name);
+    LPOLESTR names[] = {text.data()};
+    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, locale, &id));
+}
+
+ComPtr<IDispatch> DispatchOf(VARIANT& value) {
+    ComPtr<IDispatch> object;
+    if (value.vt == VT_DISPATCH && value.pdispVal) {
+        value.pdispVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.Put()));
+    }
+    return object;
+}
+
+ComPtr<IDispatch> ChildObject(IDispatch* object, const wchar_t* name) {
+    ScopedVariant value;
+    if (!object || !dispatch::GetProperty(object, name, value.Get())) return {};
+    return DispatchOf(value.Get());
+}
+
+}  // namespace
+
+namespace dispatch {
+
+bool GetProperty(IDispatch* object, std::wstring_view name, VARIANT& value, LCID locale) {
+    DISPID id = 0;
+    if (!object || !MemberId(object, name, locale, id)) return false;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    ::VariantClear(&value);
+    return SUCCEEDED(
+        object->Invoke(id, IID_NULL, locale, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr));
+}
+
+bool PutProperty(IDispatch* object, std::wstring_view name, const VARIANT& value) {
+    DISPID id = 0;
+    if (!object || !MemberId(object, name, LOCALE_USER_DEFAULT, id)) return false;
+    VARIANT argument = value;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters{&argument, &named, 1, 1};
+    return SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &parameters,
+                                    nullptr, nullptr, nullptr));
+}
+
+bool ToText(const VARIANT& value, std::string& text) {
+    ScopedVariant converted;
+    if (FAILED(::VariantChangeType(&converted.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR))) return false;
+    const BSTR bstr = converted.Get().bstrVal;
+    text = bstr ? Narrow(std::wstring_view(bstr, ::SysStringLen(bstr))) : std::string();
+    return true;
+}
+
+}  // namespace dispatch
+
+std::string DispatchElement::Id() const {
+    ScopedVariant value;
+    std::string text;
+    if (dispatch::GetProperty(m_element.Get(), L"id", value.Get())) dispatch::ToText(value.Get(), text);
+    return text;
+}
+
+std::string DispatchElement::TagName() const {
+    ScopedVariant value;
+    std::string text;
+    if (dispatch::GetProperty(m_element.Get(), L"tagName", value.Get())) dispatch::ToText(value.Get(), text);
+    return text;
+}
+
+std::unique_ptr<PageElement> DispatchElement::Parent() const {
+    ComPtr<IDispatch> parent = ChildObject(m_element.Get(), L"parentElement");
+    if (!parent) return nullptr;
+    return std::make_unique<DispatchElement>(std::move(parent));
+}
+
+ComPtr<IDispatch> DispatchPageBridge::ElementById(std::string_view id) {
+    const ComPtr<IDispatch> document = m_browser.Document();
+    const ComPtr<IDispatch> all = ChildObject(document.Get(), L"all");
+    if (!all) return {};
+    // all.item(id): the element with that identifier.
+    DISPID item = 0;
+    if (!MemberId(all.Get(), L"item", LOCALE_USER_DEFAULT, item)) return {};
+    const win32::UniqueBstr key(Wide(id));
+    VARIANT argument;
+    ::VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = key.Get();
+    DISPPARAMS parameters{&argument, nullptr, 1, 0};
+    ScopedVariant result;
+    if (FAILED(all->Invoke(item, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                           &parameters, &result.Get(), nullptr, nullptr)))
+        return {};
+    return DispatchOf(result.Get());
+}
+
+bool DispatchPageBridge::QueryElementProperty(std::string_view id, std::string_view name,
+                                              std::string& value) {
+    const ComPtr<IDispatch> element = ElementById(id);
+    if (!element) return false;
+    ScopedVariant read;
+    std::string text;
+    if (!dispatch::GetProperty(element.Get(), Wide(name), read.Get()) || !dispatch::ToText(read.Get(), text))
+        return false;
+    value = std::move(text);
+    return true;
+}
+
+bool DispatchPageBridge::QueryObjectProperty(const PageElement* element, std::string_view name,
+                                             std::string& value) {
+    const auto* ours = dynamic_cast<const DispatchElement*>(element);
+    if (!ours || !ours->Get()) return false;
+    ScopedVariant read;
+    std::string text;
+    if (!dispatch::GetProperty(ours->Get(), Wide(name), read.Get()) || !dispatch::ToText(read.Get(), text))
+        return false;
+    value = std::move(text);
+    return true;
+}
+
+bool DispatchPageBridge::CallPageScript(std::string_view function, std::span<const ScriptArg> args) {
+    const ComPtr<IDispatch> document = m_browser.Document();
+    const ComPtr<IDispatch> script = ChildObject(document.Get(), L"Script");
+    if (!script) return false;
+    DISPID id = 0;
+    if (!MemberId(script.Get(), Wide(function), LOCALE_SYSTEM_DEFAULT, id)) return false;
+    // The platform takes positional arguments last first.
+    std::vector<VARIANT> arguments(args.size());
+    std::deque<win32::UniqueBstr> texts;  // stay in place while the call uses them
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        VARIANT& slot = arguments[args.size() - 1 - i];
+        ::VariantInit(&slot);
+        if (const auto* text = std::get_if<std::string>(&args[i])) {
+            texts.emplace_back(Wide(*text));
+            slot.vt = VT_BSTR;
+            slot.bstrVal = texts.back().Get();
+        } else {
+            slot.vt = VT_R8;
+            slot.dblVal = std::get<double>(args[i]);
+        }
+    }
+    DISPPARAMS parameters{arguments.empty() ? nullptr : arguments.data(), nullptr,
+                          static_cast<UINT>(arguments.size()), 0};
+    ScopedVariant ignored;
+    return SUCCEEDED(
+        script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, &ignored.Get(), nullptr, nullptr));
+}
+
+void DispatchPageBridge::SetElementHtml(std::string_view id, std::string_view html) {
+    const ComPtr<IDispatch> element = ElementById(id);
+    if (!element) return;
+    const win32::UniqueBstr text(Wide(html));
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = text.Get();
+    dispatch::PutProperty(element.Get(), L"innerHTML", value);
+}
+
+void DispatchPageBridge::SetElementText(std::string_view id, std::string_view text) {
+    const ComPtr<IDispatch> element = ElementById(id);
+    if (!element) return;
+    const win32::UniqueBstr characters(Wide(text));
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = characters.Get();
+    dispatch::PutProperty(element.Get(), L"innerText", value);
+}
+
+void DispatchPageBridge::NavigateTo(std::string_view url, std::string_view headers,
+                                    const std::string* postData) {
+    const std::wstring wideHeaders = Wide(headers);
+    m_browser.Navigate(Wide(url), headers.empty() ? nullptr : &wideHeaders, postData);
+}
+
+void DispatchPageBridge::ReloadPage() {
+    m_browser.Refresh();
+}
+
+void DispatchPageBridge::LoadBuiltInPage(int resourceNumber) {
+    m_browser.Navigate(Wide(BuiltInPageAddress(m_programPath, resourceNumber)), nullptr, nullptr);
+}
+
+bool DispatchPageBridge::BodyScrollSize(int& width, int& height) {
+    const ComPtr<IDispatch> document = m_browser.Document();
+    const ComPtr<IDispatch> body = ChildObject(document.Get(), L"body");
+    if (!body) return false;
+    ScopedVariant w, h;
+    if (!dispatch::GetProperty(body.Get(), L"scrollWidth", w.Get()) ||
+        !dispatch::GetProperty(body.Get(), L"scrollHeight", h.Get()))
+        return false;
+    ScopedVariant wi, hi;
+    if (FAILED(::VariantChangeType(&wi.Get(), &w.Get(), 0, VT_I4)) ||
+        FAILED(::VariantChangeType(&hi.Get(), &h.Get(), 0, VT_I4)))
+        return false;
+    width = wi.Get().lVal;
+    height = hi.Get().lVal;
+    return true;
+}
+
+}  // namespace tallyhive

@@ -1,0 +1,76 @@
+#pragma once
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <memory>
+#include <string>
+
+#include "app/PageBridge.h"
+#include "platform/win32/Win32Util.h"
+
+// The page bridge of the Windows program, over the browser's document object model reached through
+// late binding (IDispatch): the same names a page script uses ("all", "Script", "body",
+// "innerHTML"), so tests can drive it with dispatch objects of their own.
+namespace tallyhive {
+
+// What the bridge needs of the browser control itself.
+class BrowserControl {
+public:
+    virtual ~BrowserControl() = default;
+    // The document of the page shown now, with a reference of its own; null when there is none.
+    virtual win32::ComPtr<IDispatch> Document() = 0;
+    // Starts a navigation: flags 0, no target frame; post data as a byte array of its exact length.
+    virtual void Navigate(const std::wstring& url, const std::wstring* headers,
+                          const std::string* postData) = 0;
+    virtual void Refresh() = 0;
+};
+
+// An element of the shown page, held by its dispatch interface.
+class DispatchElement final : public PageElement {
+public:
+    explicit DispatchElement(win32::ComPtr<IDispatch> element) : m_element(std::move(element)) {}
+    std::string Id() const override;
+    std::string TagName() const override;
+    std::unique_ptr<PageElement> Parent() const override;
+    IDispatch* Get() const { return m_element.Get(); }
+
+private:
+    win32::ComPtr<IDispatch> m_element;
+};
+
+class DispatchPageBridge final : public PageBridge {
+public:
+    DispatchPageBridge(BrowserControl& browser, std::string programPath)
+        : m_browser(browser), m_programPath(std::move(programPath)) {}
+
+    bool QueryElementProperty(std::string_view id, std::string_view name, std::string& value) override;
+    bool QueryObjectProperty(const PageElement* element, std::string_view name, std::string& value) override;
+    bool CallPageScript(std::string_view function, std::span<const ScriptArg> args) override;
+    void SetElementHtml(std::string_view id, std::string_view html) override;
+    void SetElementText(std::string_view id, std::string_view text) override;
+    void NavigateTo(std::string_view url, std::string_view headers, const std::string* postData) override;
+    void ReloadPage() override;
+    void LoadBuiltInPage(int resourceNumber) override;
+
+    // The shown page's body scroll size, as the fitting reads it.
+    bool BodyScrollSize(int& width, int& height);
+
+private:
+    win32::ComPtr<IDispatch> ElementById(std::string_view id);
+
+    BrowserControl& m_browser;
+    std::string m_programPath;
+};
+
+// Late-binding helpers, also used by the tests' fakes.
+namespace dispatch {
+// Reads property `name` of `object` as a variant; false when there is no such member or the read fails.
+bool GetProperty(IDispatch* object, std::wstring_view name, VARIANT& value,
+                 LCID locale = LOCALE_USER_DEFAULT);
+bool PutProperty(IDispatch* object, std::wstring_view name, const VARIANT& value);
+// A variant as text through the platform's conversion; false when it has none.
+bool ToText(const VARIANT& value, std::string& text);
+}  // namespace dispatch
+
+}  // namespace tallyhive

@@ -1,0 +1,247 @@
+// The Windows page bridge driven against dispatch objects of our own, under Wine: element lookup,
+// property reads, script calls with their arguments in order, content changes and navigation.
+#include "app/win32/DispatchBridge.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace tallyhive {
+namespace {
+
+using win32::ComPtr;
+using win32::Narrow;
+
+// COM interfaces have no virtual destructor by design: objects are released, never deleted through
+// the interface.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+// A scriptable object: named properties (texts, numbers or other objects) and methods. The test owns
+// every fake, so Release only counts.
+class FakeDispatch final : public IDispatch {
+public:
+    using Method = std::function<HRESULT(const std::vector<VARIANT>& firstParameterFirst, VARIANT* result)>;
+
+    std::map<std::wstring, std::wstring> texts;
+    std::map<std::wstring, long> numbers;
+    std::map<std::wstring, FakeDispatch*> objects;
+    std::map<std::wstring, Method> methods;
+    std::vector<std::pair<std::wstring, std::wstring>> puts;  // property, text
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (count != 1) return E_INVALIDARG;
+        const std::wstring name = names[0];
+        if (!texts.count(name) && !numbers.count(name) && !objects.count(name) && !methods.count(name) &&
+            name != L"innerHTML" && name != L"innerText")
+            return DISP_E_UNKNOWNNAME;
+        m_names.push_back(name);
+        ids[0] = static_cast<DISPID>(m_names.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
+        if (id < 1 || static_cast<std::size_t>(id) > m_names.size()) return DISP_E_MEMBERNOTFOUND;
+        const std::wstring& name = m_names[static_cast<std::size_t>(id) - 1];
+        if (flags & DISPATCH_PROPERTYPUT) {
+            const VARIANT& value = parameters->rgvarg[0];
+            puts.emplace_back(name, value.vt == VT_BSTR
+                                        ? std::wstring(value.bstrVal, ::SysStringLen(value.bstrVal))
+                                        : std::wstring());
+            return S_OK;
+        }
+        if (const auto method = methods.find(name); method != methods.end() && (flags & DISPATCH_METHOD)) {
+            std::vector<VARIANT> ordered;
+            for (UINT i = parameters->cArgs; i-- > 0;) ordered.push_back(parameters->rgvarg[i]);
+            return method->second(ordered, result);
+        }
+        if (result) ::VariantInit(result);
+        if (const auto text = texts.find(name); text != texts.end()) {
+            result->vt = VT_BSTR;
+            result->bstrVal = ::SysAllocString(text->second.c_str());
+        } else if (const auto number = numbers.find(name); number != numbers.end()) {
+            result->vt = VT_I4;
+            result->lVal = number->second;
+        } else if (const auto object = objects.find(name); object != objects.end()) {
+            result->vt = VT_DISPATCH;
+            result->pdispVal = object->second;
+            if (object->second) object->second->AddRef();
+        } else {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        return S_OK;
+    }
+
+private:
+    ULONG m_references = 1;
+    std::vector<std::wstring> m_names;
+};
+
+class FakeBrowser final : public BrowserControl {
+public:
+    FakeDispatch* document = nullptr;
+    std::vector<std::string> navigations;
+    int refreshes = 0;
+
+    ComPtr<IDispatch> Document() override {
+        ComPtr<IDispatch> out;
+        if (document) document->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out.Put()));
+        return out;
+    }
+    void Navigate(const std::wstring& url, const std::wstring* headers,
+                  const std::string* postData) override {
+        navigations.push_back(Narrow(url) + "|" + (headers ? Narrow(*headers) : "-") + "|" +
+                              (postData ? *postData : "-"));
+    }
+    void Refresh() override { ++refreshes; }
+};
+
+// A page: a document with "all", "Script" and "body", and a few elements.
+struct Page {
+    FakeDispatch document, all, script, body, button, paragraph, container;
+    std::vector<std::vector<std::string>> calls;
+
+    Page() {
+        document.objects = {{L"all", &all}, {L"Script", &script}, {L"body", &body}};
+        body.numbers = {{L"scrollWidth", 500}, {L"scrollHeight", 200}};
+        container.texts = {{L"id", L""}, {L"tagName", L"DIV"}};
+        button.texts = {{L"id", L"open_page"}, {L"tagName", L"BUTTON"}, {L"name", L"42"}, {L"value", L""}};
+        button.objects = {{L"parentElement", &container}};
+        paragraph.texts = {{L"id", L"system_information"}, {L"tagName", L"P"}};
+        all.methods[L"item"] = [this](const std::vector<VARIANT>& args, VARIANT* result) {
+            ::VariantInit(result);
+            const std::wstring id(args.at(0).bstrVal, ::SysStringLen(args.at(0).bstrVal));
+            FakeDispatch* found = id == L"open_page"            ? &button
+                                  : id == L"system_information" ? &paragraph
+                                                                : nullptr;
+            if (found) {
+                result->vt = VT_DISPATCH;
+                result->pdispVal = found;
+                found->AddRef();
+            } else {
+                result->vt = VT_NULL;
+            }
+            return S_OK;
+        };
+        script.methods[L"setBarValue"] = [this](const std::vector<VARIANT>& args, VARIANT*) {
+            std::vector<std::string> call;
+            for (const VARIANT& arg : args) {
+                std::string text;
+                dispatch::ToText(arg, text);
+                call.push_back(text);
+            }
+            calls.push_back(call);
+            return S_OK;
+        };
+    }
+};
+
+TEST(DispatchPageBridge, ReadsPropertiesOfElementsByIdentifier) {
+    Page page;
+    FakeBrowser browser;
+    browser.document = &page.document;
+    DispatchPageBridge bridge(browser, "C:\\Program\\tallyhive.exe");
+    struct Case {
+        const char* id;
+        const char* property;
+        bool found;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"open_page", "name", true, "42"},
+        {"open_page", "value", true, ""},  // an empty property still reads
+        {"open_page", "href", false, "unchanged"},
+        {"missing", "name", false, "unchanged"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.id) + "." + c.property);
+        std::string value = "unchanged";
+        EXPECT_EQ(bridge.QueryElementProperty(c.id, c.property, value), c.found);
+        EXPECT_EQ(value, c.value);
+    }
+    browser.document = nullptr;
+    std::string value = "unchanged";
+    EXPECT_FALSE(bridge.QueryElementProperty("open_page", "name", value)) << "no page yet";
+}
+
+TEST(DispatchPageBridge, ScriptArgumentsArriveFirstParameterFirst) {
+    Page page;
+    FakeBrowser browser;
+    browser.document = &page.document;
+    DispatchPageBridge bridge(browser, "C:\\Program\\tallyhive.exe");
+    const ScriptArg args[] = {std::string("#cpu_score"), std::string("7.9"), std::string("#F51D90"), 640.0};
+    EXPECT_TRUE(bridge.CallPageScript("setBarValue", args));
+    ASSERT_EQ(page.calls.size(), 1u);
+    EXPECT_EQ(page.calls[0], (std::vector<std::string>{"#cpu_score", "7.9", "#F51D90", "640"}));
+    EXPECT_FALSE(bridge.CallPageScript("noSuchFunction", args));
+    EXPECT_TRUE(bridge.CallPageScript("setBarValue", {})) << "no arguments";
+}
+
+TEST(DispatchPageBridge, ChangesContentAndNavigates) {
+    Page page;
+    FakeBrowser browser;
+    browser.document = &page.document;
+    DispatchPageBridge bridge(browser, "C:\\Program\\tallyhive.exe");
+    bridge.SetElementHtml("system_information", "Windows 7 <b>Ultimate</b>");
+    bridge.SetElementText("system_information", "a < b");
+    bridge.SetElementText("missing", "nothing happens");
+    EXPECT_EQ(page.paragraph.puts,
+              (std::vector<std::pair<std::wstring, std::wstring>>{
+                  {L"innerHTML", L"Windows 7 <b>Ultimate</b>"}, {L"innerText", L"a < b"}}));
+
+    const std::string body("a=%37&b=\0c", 10);
+    bridge.NavigateTo("http://127.0.0.1:8470/as/responses/add/tallyhive",
+                      "Content-type: application/x-www-form-urlencoded\r\n", &body);
+    bridge.LoadBuiltInPage(129);
+    bridge.ReloadPage();
+    ASSERT_EQ(browser.navigations.size(), 2u);
+    EXPECT_EQ(browser.navigations[0],
+              "http://127.0.0.1:8470/as/responses/add/tallyhive|Content-type: "
+              "application/x-www-form-urlencoded\r\n|" +
+                  body)
+        << "the post data keeps its exact length";
+    EXPECT_EQ(browser.navigations[1], "res://C:\\Program\\tallyhive.exe/129|-|-");
+    EXPECT_EQ(browser.refreshes, 1);
+
+    int width = 0, height = 0;
+    EXPECT_TRUE(bridge.BodyScrollSize(width, height));
+    EXPECT_EQ(width, 500);
+    EXPECT_EQ(height, 200);
+}
+
+TEST(DispatchElement, IdTagAndParent) {
+    Page page;
+    FakeDispatch* raw = &page.button;
+    raw->AddRef();
+    ComPtr<IDispatch> held;
+    *held.Put() = raw;
+    const DispatchElement element(std::move(held));
+    EXPECT_EQ(element.Id(), "open_page");
+    EXPECT_EQ(element.TagName(), "BUTTON");
+    const auto parent = element.Parent();
+    ASSERT_TRUE(parent);
+    EXPECT_EQ(parent->TagName(), "DIV");
+    EXPECT_EQ(parent->Id(), "");
+    EXPECT_FALSE(parent->Parent());
+}
+
+}  // namespace
+}  // namespace tallyhive
