@@ -1,77 +1,138 @@
-// The Windows program: one instance per user session, then the main window as a modal dialog that
-// hosts the system's web browser control. Reads no command line and no environment value.
+// The Windows program: one instance per user session, then the main window, a dialog hosting the
+// system's web browser control, until it closes. Reads no command line and no environment value.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <ole2.h>
 #include <urlmon.h>
 
+#include <deque>
+#include <memory>
+
 #include "app/Addresses.h"
-#include "app/Messages.h"
 #include "app/TallyhiveApp.h"
+#include "app/TallyhiveDlg.h"
+#include "app/win32/BrowserHost.h"
+#include "app/win32/DispatchBridge.h"
+#include "app/win32/Win32Window.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32AppServices.h"
-#include "platform/win32/Win32Util.h"
+#include "remeasure/Remeasure.h"
+#include "runner/EmbeddedRunner.h"
 
 namespace {
 
 using namespace tallyhive;
 
 constexpr int kMainDialog = 102;
-// The web browser control's class, by its published identifier.
-constexpr const wchar_t* kWebBrowserClass = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
-constexpr const wchar_t* kOleObjectInterface = L"{00000112-0000-0000-C000-000000000046}";
 
-struct DialogState {
-    Win32UserInterface* ui = nullptr;
-    std::string caption;
+// Measuring again: the runner from the program's own resources, run from a fresh folder through the
+// command interpreter, whose console window shows the assessment as it runs.
+class Win32Remeasurer final : public Remeasurer {
+public:
+    Win32Remeasurer(FileService& files, const TimeService& time) : m_files(files), m_time(time) {}
+
+    bool Remeasure(const std::function<bool()>& loadLatest) override {
+        const auto temp = MakeTempFolderService();
+        const auto processes = MakeProcessService();
+        const RemeasureServices services{*temp, *processes, EmbeddedRunner(),
+                                         [this] { return NewestFormalStamp(m_files, m_time); }};
+        const OutputSink toConsole = [](std::string_view chunk) {
+            DWORD written = 0;
+            ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), chunk.data(), static_cast<DWORD>(chunk.size()),
+                        &written, nullptr);
+        };
+        const bool ok = tallyhive::Remeasure(services, toConsole, loadLatest);
+        ::FreeConsole();
+        return ok;
+    }
+
+private:
+    FileService& m_files;
+    const TimeService& m_time;
 };
 
-// The browser control is created first: without it the window has nothing to show, and the program
-// says so instead of showing an empty window.
-bool CreateBrowserControl(std::string& why) {
-    CLSID browserClass{};
-    IID oleObject{};
-    ::CLSIDFromString(kWebBrowserClass, &browserClass);
-    ::IIDFromString(kOleObjectInterface, &oleObject);
-    win32::ComPtr<IUnknown> browser;
-    const HRESULT created =
-        ::CoCreateInstance(browserClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, oleObject,
-                           reinterpret_cast<void**>(browser.Put()));
-    if (FAILED(created)) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(created));
-        why = std::string("the web browser control cannot be created (") + code + ")";
-        return false;
+// Everything the main window's life needs, created when the dialog exists.
+struct MainWindow {
+    Win32UserInterface& ui;
+    const Win32ProgramInfo& program;
+    AssessmentServices assessment;
+    Win32Remeasurer remeasurer;
+    std::unique_ptr<BrowserHost> browser;
+    std::unique_ptr<DispatchPageBridge> bridge;
+    std::unique_ptr<Win32Window> window;
+    std::unique_ptr<CTallyhiveDlg> dlg;
+    std::string currentUrl;
+    bool busy = false;
+    std::deque<std::function<void()>> waiting;  // page events that came in while a handler ran
+
+    // One handler at a time: an event that arrives inside a running command waits for it.
+    void Run(std::function<void()> handler) {
+        waiting.push_back(std::move(handler));
+        if (busy) return;
+        busy = true;
+        while (!waiting.empty()) {
+            auto next = std::move(waiting.front());
+            waiting.pop_front();
+            next();
+        }
+        busy = false;
     }
-    why = "hosting the web browser control in place is not available in this build";
-    return false;
-}
+};
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* main = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
         case WM_INITDIALOG: {
-            state = reinterpret_cast<DialogState*>(lParam);
-            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-            state->ui->SetOwner(dialog);
+            main = reinterpret_cast<MainWindow*>(lParam);
+            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(main));
+            main->ui.SetOwner(dialog);
+            BrowserHost::Callbacks callbacks;
+            callbacks.documentComplete = [main](const std::string& url) {
+                main->currentUrl = url;
+                main->Run([main, url] { main->dlg->OnPageArrived(url); });
+            };
+            callbacks.documentEvent = [main](DISPID id) {
+                // The event's element is valid only while the event is delivered: a click that comes
+                // in while a command runs is not acted on, as the page cannot change under it.
+                if (main->busy || !main->dlg) return;
+                std::shared_ptr<DispatchElement> source = main->browser->EventSource();
+                if (!source) return;
+                main->Run([main, id, source, url = main->currentUrl] {
+                    main->dlg->OnPageEvent(static_cast<int>(id), source.get(), url);
+                });
+            };
+            main->browser = std::make_unique<BrowserHost>(dialog, callbacks);
             std::string why;
-            if (!CreateBrowserControl(why)) {
-                state->ui->ShowMessage(state->caption, "TALLYHIVE cannot start: " + why + ".",
-                                       MessageKind::Warning);
-                ::EndDialog(dialog, IDCANCEL);
+            if (!main->browser->Create(why)) {
+                main->ui.ShowMessage(ProgramCaption(main->program.ProgramPath()),
+                                     "TALLYHIVE cannot start: " + why + ".", MessageKind::Warning);
+                main->browser.reset();
+                ::DestroyWindow(dialog);
+                return TRUE;
             }
+            main->bridge = std::make_unique<DispatchPageBridge>(*main->browser, main->program.ProgramPath());
+            main->window = std::make_unique<Win32Window>(dialog, *main->bridge);
+            main->dlg = std::make_unique<CTallyhiveDlg>(
+                DialogServices{*main->bridge, *main->window, main->ui, main->program, main->assessment,
+                               main->remeasurer, [] { return UiLanguage(); }},
+                std::string(DefaultServiceRoot()));
+            main->dlg->OnDialogCreated();
             return TRUE;
         }
-        case WM_COMMAND:
-            // Enter and Esc never close the window: only the page's own "not_agree" or the close box do.
-            if (LOWORD(wParam) == IDOK ||
-                (LOWORD(wParam) == IDCANCEL && lParam == 0 && ::GetKeyState(VK_ESCAPE) < 0))
-                return TRUE;
-            if (LOWORD(wParam) == IDCANCEL) ::EndDialog(dialog, IDCANCEL);
+        case WM_SIZE:
+            if (main && main->browser) main->browser->Resize();
             return TRUE;
+        case WM_COMMAND:
+            // Enter and Esc never close the window: keys belong to the page.
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return TRUE;
+            return FALSE;
         case WM_CLOSE:
-            ::EndDialog(dialog, IDCANCEL);
+            ::DestroyWindow(dialog);
+            return TRUE;
+        case WM_DESTROY:
+            if (main) main->browser.reset();
+            ::PostQuitMessage(0);
             return TRUE;
         default:
             return FALSE;
@@ -91,10 +152,37 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         ::InitCommonControlsEx(&controls);
         const HRESULT ole = ::OleInitialize(nullptr);
         ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
-        DialogState state{&ui, ProgramCaption(program.ProgramPath())};
-        ::DialogBoxParamW(instance, MAKEINTRESOURCEW(kMainDialog), nullptr, &DialogProc,
-                          reinterpret_cast<LPARAM>(&state));
-        ui.SetOwner(nullptr);
+        {
+            const auto files = MakeFileService();
+            const auto time = MakeTimeService();
+            const auto modules = MakeModuleService();
+            MainWindow main{ui,
+                            program,
+                            AssessmentServices{*files, *time, *modules},
+                            Win32Remeasurer(*files, *time),
+                            nullptr,
+                            nullptr,
+                            nullptr,
+                            nullptr,
+                            {},
+                            false,
+                            {}};
+            const HWND dialog = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(kMainDialog), nullptr,
+                                                     &DialogProc, reinterpret_cast<LPARAM>(&main));
+            if (dialog && ::IsWindow(dialog)) {
+                ::ShowWindow(dialog, SW_SHOW);
+                MSG message;
+                while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+                    // Keys go to the page first, so Tab, Enter and Esc act in the page.
+                    if (main.browser && main.browser->TranslateKey(message)) continue;
+                    ::TranslateMessage(&message);
+                    ::DispatchMessageW(&message);
+                    if (main.window && main.window->CloseResult() && !main.busy && ::IsWindow(dialog))
+                        ::DestroyWindow(dialog);
+                }
+            }
+            ui.SetOwner(nullptr);
+        }
         if (SUCCEEDED(ole)) ::OleUninitialize();
     });
     return 0;
