@@ -197,33 +197,6 @@ std::string_view CodeOf(Language language) {
     return language == Language::Japanese ? "ja" : "en";
 }
 
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 16);
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string EscapeQuery(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "presentation/ResultPage.h"
 #include "service/Store.h"
 
 // The service's pages. Every text that comes from a share or a request is escaped where it is
@@ -16,8 +17,8 @@ enum class Language { English, Japanese };
 Language LanguageOf(std::string_view code);
 std::string_view CodeOf(Language language);
 
-// Text for HTML content and attribute values: & < > " ' escaped.
-std::string EscapeHtml(std::string_view text);
+// Text for HTML content and attribute values: the core's escaping, the same the program uses.
+using tallyhive::EscapeHtml;
 // Text for a URL query component: everything but unreserved characters percent-encoded.
 std::string EscapeQuery(std::string_view text);
 
