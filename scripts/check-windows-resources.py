@@ -2,6 +2,8 @@
 """Reads the resource directory of the built Windows program and checks that every resource the
 program needs is there under its type and id: the manifest, the icon group, the agreement pages,
 the pictures, the dialog, the version block with the build's version, and the runner, byte for byte.
+Also checks that both programs import only from system libraries Windows Vista has, nothing added
+to Windows later, and that their manifests name their own processor architecture.
 
 usage: check-windows-resources.py PROGRAM.exe RUNNER.exe VERSION"""
 import struct
@@ -57,6 +59,83 @@ def resources(path):
     return found
 
 
+# System libraries every supported Windows has; anything else would have to sit beside the program.
+VISTA_LIBRARIES = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+                   "oleaut32.dll", "comctl32.dll", "urlmon.dll", "version.dll", "msvcrt.dll", "shlwapi.dll"}
+# Functions toolchains are known to pull in that Vista lacks (added in Windows 7, 8 or 10).
+AFTER_VISTA = {"GetSystemTimePreciseAsFileTime", "SetThreadDescription", "GetThreadDescription",
+               "GetCurrentProcessorNumberEx", "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll",
+               "InitializeSynchronizationBarrier", "CreateFile2", "GetDpiForWindow", "GetDpiForMonitor",
+               "SetProcessDpiAwareness", "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext",
+               "TryAcquireSRWLockExclusive", "TryAcquireSRWLockShared",
+               "SetDefaultDllDirectories", "AddDllDirectory", "GetLogicalProcessorInformationEx",
+               "CreateRemoteThreadEx", "PathCchCombine", "RoInitialize"}
+MACHINES = {0x14C: "x86", 0x8664: "amd64"}
+
+
+def pe_layout(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+    machine, sections_count = struct.unpack_from("<HH", data, pe + 4)
+    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)
+    sections = []
+    for i in range(sections_count):
+        _, vsize, vaddr, rsize, raw = struct.unpack_from("<8sIIII", data, optional + optional_size + 40 * i)
+        sections.append((vaddr, max(vsize, rsize), raw))
+
+    def offset(rva):
+        for vaddr, size, raw in sections:
+            if vaddr <= rva < vaddr + size:
+                return raw + rva - vaddr
+        raise ValueError("address outside every section")
+
+    return machine, magic == 0x20B, directories, offset
+
+
+def imports(path):
+    """{library: [function names]} from the import directory."""
+    data = open(path, "rb").read()
+    _, wide, directories, offset = pe_layout(data)
+    import_rva, _ = struct.unpack_from("<II", data, directories + 1 * 8)
+    result = {}
+    at = offset(import_rva)
+    while True:
+        lookup, _, _, name_rva, thunks = struct.unpack_from("<IIIII", data, at)
+        if name_rva == 0:
+            break
+        name_at = offset(name_rva)
+        library = data[name_at:data.index(b"\0", name_at)].decode().lower()
+        entry_size, by_ordinal = (8, 1 << 63) if wide else (4, 1 << 31)
+        entry = offset(lookup or thunks)
+        names = result.setdefault(library, [])
+        while True:
+            value = int.from_bytes(data[entry:entry + entry_size], "little")
+            if value == 0:
+                break
+            if not value & by_ordinal:
+                hint_at = offset(value & 0x7FFFFFFF) + 2
+                names.append(data[hint_at:data.index(b"\0", hint_at)].decode())
+            entry += entry_size
+        at += 20
+    return result
+
+
+def check_runs_on_vista(path):
+    data = open(path, "rb").read()
+    machine = pe_layout(data)[0]
+    for library, names in imports(path).items():
+        assert library in VISTA_LIBRARIES, f"{path} imports {library}, which Windows Vista does not have"
+        newer = sorted(set(names) & AFTER_VISTA)
+        assert not newer, f"{path} imports {newer} from {library}: Windows Vista lacks them"
+    manifest = resources(path).get(("MANIFEST", 1), b"")
+    architecture = MACHINES[machine]
+    assert f'processorArchitecture="{architecture}"'.encode() in manifest, \
+        f"{path}: the manifest does not name the program's own architecture {architecture}"
+
+
 def main():
     program, runner, version = sys.argv[1:4]
     found = resources(program)
@@ -73,6 +152,8 @@ def main():
         assert text.encode("utf-16-le") in version_block, f"{text} not in the version block"
     runner_manifest = resources(runner).get(("MANIFEST", 1), b"")
     assert b"requireAdministrator" in runner_manifest, "the runner asks for administrator rights"
+    check_runs_on_vista(program)
+    check_runs_on_vista(runner)
     print(f"{program}: all {len(wanted)} resources present; runner embedded byte for byte")
 
 
