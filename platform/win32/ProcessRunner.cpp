@@ -47,22 +47,10 @@ public:
 
     bool WriteInput(std::string_view text) override {
         if (!m_input.Valid()) return false;
-        const std::wstring wide = win32::Wide(text);
-        UINT codePage = ::GetConsoleCP();
-        if (codePage == 0) codePage = ::GetOEMCP();
-        BOOL lost = FALSE;
-        const bool utf8 = codePage == CP_UTF8;
-        const int length =
-            ::WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(),
-                                  static_cast<int>(wide.size()), nullptr, 0, nullptr, utf8 ? nullptr : &lost);
-        if (length <= 0 && !wide.empty()) return false;
-        std::string bytes(static_cast<std::size_t>(length), '\0');
-        ::WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(),
-                              static_cast<int>(wide.size()), bytes.data(), length, nullptr,
-                              utf8 ? nullptr : &lost);
+        std::string bytes;
         // A character the code page lacks would reach the interpreter as another one: a path that
         // names something else is worse than none.
-        if (lost) return false;
+        if (!win32::EncodeExactly(win32::Wide(text), win32::ConsoleInputCodePage(), bytes)) return false;
         std::size_t done = 0;
         while (done < bytes.size()) {
             DWORD written = 0;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 #include "remeasure/Remeasure.h"
 
@@ -50,6 +51,20 @@ TEST(Win32RunConsoleCommand, RelaysOutputAndPassesTheStatusOn) {
     }
 }
 
+// A line the console's code page cannot hold would run something other than what was asked: it is
+// never typed. (The temporary folder sees to it that the runner's own path always can be typed.)
+TEST(Win32RunConsoleCommand, ALineOutsideTheConsolePageIsNeverTyped) {
+    const auto processes = MakeProcessService();
+    std::string bytes;
+    ASSERT_FALSE(win32::EncodeExactly(L"\u65e5\u672c", win32::ConsoleInputCodePage(), bytes));
+    std::uint32_t status = 7;
+    std::string output, why;
+    RunConsoleCommand(
+        *processes, SystemProgram("cmd.exe"), "/c echo marker-\xE6\x97\xA5\xE6\x9C\xAC", status,
+        [&](std::string_view chunk) { output.append(chunk); }, &why);
+    EXPECT_EQ(output.find("marker-"), std::string::npos) << output;
+}
+
 TEST(Win32RunConsoleCommand, AnInterpreterThatCannotStartIsAFailure) {
     const auto processes = MakeProcessService("C:\\no\\such\\interpreter.exe");
     std::uint32_t status = 7;
@@ -81,6 +96,57 @@ TEST(Win32TempFolder, AFreshFolderAndAFileHeldAgainstReplacement) {
     EXPECT_TRUE(temp->RemoveFile(path));
     EXPECT_TRUE(temp->RemoveFolder(folder));
     EXPECT_TRUE(temp->RemoveFolder(other));
+}
+
+TEST(Win32EncodeExactly, OnlyTextTheCodePageHoldsExactly) {
+    struct Case {
+        const wchar_t* text;
+        UINT codePage;
+        bool exact;
+        const char* why;
+    };
+    const Case cases[] = {
+        {L"C:\\Temp\\tallyhive-1\\AssessRunner.exe", 437, true, "plain ASCII"},
+        {L"C:\\Usu\u00e1rios\\Jos\u00e9", 437, true, "accents the OEM page has"},
+        {L"C:\\Users\\\u65e5\u672c", 437, false, "characters the OEM page lacks"},
+        {L"C:\\Users\\\u0100da", 1252, false, "a letter best fit would turn into another"},
+        {L"C:\\\u20ac", 437, false, "the euro sign is not in page 437"},
+        {L"C:\\\u20ac", 1252, true, "but is in page 1252"},
+        {L"C:\\Users\\\u65e5\u672c", 932, true, "Japanese in the Japanese page"},
+        {L"C:\\Users\\\u65e5\u672c", CP_UTF8, true, "UTF-8 holds everything"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::string bytes = "old";
+        EXPECT_EQ(win32::EncodeExactly(c.text, c.codePage, bytes), c.exact);
+        if (!c.exact) {
+            EXPECT_TRUE(bytes.empty());
+        }
+    }
+}
+
+// A temporary folder whose name the console's code page cannot hold is given by its short name; the
+// interpreter must be able to read back exactly the path it is given.
+TEST(Win32TempFolder, AFolderNameOutsideTheConsolePageIsGivenByItsShortName) {
+    const auto plain = MakeTempFolderService();
+    std::string base, why;
+    ASSERT_TRUE(plain->CreatePrivateFolder(base, &why)) << why;
+    const std::wstring parent = win32::Wide(base) + L"\\\u65e5\u672c\u306e\u30d5\u30a9\u30eb\u30c0";
+    ASSERT_TRUE(::CreateDirectoryW(parent.c_str(), nullptr));
+    std::string bytes;
+    ASSERT_FALSE(win32::EncodeExactly(parent, win32::ConsoleInputCodePage(), bytes))
+        << "the test needs a console page without these characters";
+
+    const auto temp = MakeTempFolderService(win32::Narrow(parent));
+    std::string folder;
+    ASSERT_TRUE(temp->CreatePrivateFolder(folder, &why)) << why;
+    EXPECT_TRUE(win32::EncodeExactly(win32::Wide(folder), win32::ConsoleInputCodePage(), bytes)) << folder;
+    const DWORD attributes = ::GetFileAttributesW(win32::Wide(folder).c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(temp->RemoveFolder(folder));
+    EXPECT_TRUE(::RemoveDirectoryW(parent.c_str()));
+    EXPECT_TRUE(plain->RemoveFolder(base));
 }
 
 }  // namespace

@@ -23,6 +23,24 @@ private:
     UniqueHandle m_handle;
 };
 
+// The runner's path is typed into the command interpreter, which reads it in the console's code
+// page: a folder whose name has a character outside it is given by its short (8.3) name instead.
+bool TypablePath(const std::wstring& path, std::string& typable) {
+    const UINT codePage = win32::ConsoleInputCodePage();
+    std::string bytes;
+    if (win32::EncodeExactly(path, codePage, bytes)) {
+        typable = win32::Narrow(path);
+        return true;
+    }
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = ::GetShortPathNameW(path.c_str(), buffer, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) return false;
+    const std::wstring shortPath(buffer, length);
+    if (!win32::EncodeExactly(shortPath, codePage, bytes)) return false;
+    typable = win32::Narrow(shortPath);
+    return true;
+}
+
 class Win32TempFolderService final : public TempFolderService {
 public:
     explicit Win32TempFolderService(std::string parent) : m_parent(std::move(parent)) {}
@@ -47,8 +65,12 @@ public:
                                            L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
                                            std::to_wstring(attempt);
             if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-                folder = win32::Narrow(candidate);
-                return true;
+                if (TypablePath(candidate, folder)) return true;
+                ::RemoveDirectoryW(candidate.c_str());
+                if (why)
+                    *why = "the temporary folder " + win32::Narrow(candidate) +
+                           " cannot be typed into the command interpreter, not even by its short name";
+                return false;
             }
             if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
         }

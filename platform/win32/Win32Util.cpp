@@ -26,6 +26,39 @@ std::string Narrow(std::wstring_view wide) {
     return utf8;
 }
 
+UINT ConsoleInputCodePage() {
+    const UINT console = ::GetConsoleCP();
+    return console != 0 ? console : ::GetOEMCP();
+}
+
+bool EncodeExactly(std::wstring_view text, UINT codePage, std::string& bytes) {
+    bytes.clear();
+    if (text.empty()) return true;
+    const int size = static_cast<int>(text.size());
+    // Best fit would type another character in place of a missing one; some code pages refuse
+    // the flag, and for them the round trip below is the only judge.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int length = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        flags = 0;
+        length = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+    }
+    if (length <= 0) return false;
+    bytes.resize(static_cast<std::size_t>(length));
+    if (::WideCharToMultiByte(codePage, flags, text.data(), size, bytes.data(), length, nullptr, nullptr) !=
+        length)
+        return false;
+    // What the interpreter will read back must be the very text.
+    const int back = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    std::wstring decoded(static_cast<std::size_t>(back > 0 ? back : 0), L'\0');
+    if (back <= 0 || ::MultiByteToWideChar(codePage, 0, bytes.data(), length, decoded.data(), back) != back ||
+        decoded != text) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
 std::int64_t UnixSeconds(const FILETIME& time) {
     const std::int64_t ticks = static_cast<std::int64_t>(
         (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);

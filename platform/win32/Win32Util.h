@@ -13,6 +13,12 @@ namespace tallyhive::win32 {
 std::wstring Wide(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 
+// The code page the command interpreter reads piped input in: the console's input code page, or
+// the OEM code page a new console starts with when this process has none yet.
+UINT ConsoleInputCodePage();
+// `text` in `codePage`; false when a character has no exact counterpart there (no best fit).
+bool EncodeExactly(std::wstring_view text, UINT codePage, std::string& bytes);
+
 // Seconds since 1970 of a file time (100-ns units since 1601) and back.
 std::int64_t UnixSeconds(const FILETIME& time);
 FILETIME FileTimeOf(std::int64_t unixSeconds);
