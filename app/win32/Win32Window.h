@@ -8,6 +8,12 @@
 
 namespace tallyhive {
 
+// True when a message for the window is swallowed before the page sees it: right clicks (no
+// context menu in any page) and the Ctrl+wheel page zoom. A right double-click passes.
+constexpr bool FilterInputMessage(UINT message, bool controlDown) {
+    return message == WM_RBUTTONDOWN || message == WM_RBUTTONUP || (message == WM_MOUSEWHEEL && controlDown);
+}
+
 // The main window as the shell sees it, in device pixels (the program is DPI aware).
 class Win32Window final : public WindowHost {
 public:

@@ -173,6 +173,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                 ::ShowWindow(dialog, SW_SHOW);
                 MSG message;
                 while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+                    if (FilterInputMessage(message.message, ::GetAsyncKeyState(VK_CONTROL) < 0)) continue;
                     // Keys go to the page first, so Tab, Enter and Esc act in the page.
                     if (main.browser && main.browser->TranslateKey(message)) continue;
                     ::TranslateMessage(&message);
