@@ -77,12 +77,16 @@ constexpr const char* kBarScript = R"JS(
 (function () {
   var bars = {};
   var barWidth = 0;
+  // The score range of the assessment's Windows version: the result page shows the system's name
+  // alone, the profile page the machine followed by the system in parentheses.
   function rangeMax() {
     var os = document.getElementById('system_information');
-    var name = os ? os.textContent : '';
+    var text = os ? os.textContent : '';
+    var at = text.lastIndexOf('(Windows');
+    var name = at >= 0 ? text.substring(at + 1) : text;
     if (name.indexOf('Windows Vista') === 0) return 5.9;
     if (name.indexOf('Windows 7') === 0) return 7.9;
-    if (name.indexOf('Windows 8') === 0) return 9.9;
+    if (name.indexOf('Windows') === 0) return 9.9;
     var highest = 0;
     for (var key in bars) highest = Math.max(highest, bars[key].score);
     return highest > 7.9 ? 9.9 : (highest > 5.9 ? 7.9 : 5.9);
@@ -103,7 +107,12 @@ constexpr const char* kBarScript = R"JS(
     }
   }
   window.setBarValue = function (selector, score, colour, width) {
-    var element = document.querySelector(String(selector));
+    var element = null;
+    try {
+      element = document.querySelector(String(selector));
+    } catch (e) {
+      return false;  // not a selector at all
+    }
     if (!element) return false;
     var number = parseFloat(score);
     bars[String(selector)] = { element: element, score: isFinite(number) ? number : 0,
@@ -341,6 +350,25 @@ std::string NotFoundPage(Language language) {
     const bool ja = language == Language::Japanese;
     std::string html = Head(language, ja ? "見つかりません" : "Not found", false);
     html += ja ? "<p>このページはありません。</p>" : "<p>There is no such page.</p>";
+    html += kFoot;
+    return html;
+}
+
+std::string ServiceErrorPage(Language language, bool wasShare) {
+    const bool ja = language == Language::Japanese;
+    std::string html = Head(language, ja ? "エラー" : "Service error", false);
+    html += "<div class=\"error\">";
+    if (wasShare) {
+        html += "<p><b>";
+        html += ja ? "この結果は共有されませんでした。" : "This result was not shared.";
+        html += "</b></p>";
+    }
+    html += "<p>";
+    html += ja ? "サービスで問題が発生しました。しばらくしてからもう一度お試しください。"
+               : "The service ran into a problem. Please try again in a few minutes.";
+    html += "</p></div><div class=\"buttons\">";
+    html += Button("home", {"Home", "ホーム"}, language);
+    html += "</div>";
     html += kFoot;
     return html;
 }

@@ -30,6 +30,8 @@ std::string ProfilePage(Language language, std::string_view serverDateTime,
                         std::optional<std::int64_t> shareId);
 std::string RejectedPage(Language language, std::string_view reason);
 std::string NotFoundPage(Language language);
+// The service itself failed (its store is unreachable, say); a share being posted was not stored.
+std::string ServiceErrorPage(Language language, bool wasShare);
 
 struct ShareView {
     StoredShare share;

@@ -1,3 +1,5 @@
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <pqxx/pqxx>
 #include <string>
@@ -8,6 +10,8 @@
 namespace tallyhive::service {
 
 namespace {
+
+constexpr std::size_t kPostgresConnections = 4;
 
 std::string ScoreValueColumn(std::size_t index) {
     const std::string name = kShareColumns[index];
@@ -20,61 +24,48 @@ std::string SelectColumns() {
     return select + " FROM shares";
 }
 
+// A few connections shared by the request threads: one PostgreSQL connection answers one transaction
+// at a time, and a single one would queue every page behind every other. A connection that breaks
+// (a restarted server, a dropped network path) is opened again on its next use.
 class PostgresStore final : public ShareStore {
 public:
-    explicit PostgresStore(const std::string& url) : m_connection(url) {}
+    PostgresStore(std::string url, std::size_t connections) : m_url(std::move(url)), m_slots(connections) {
+        for (std::size_t i = 0; i < connections; ++i) m_free.push_back(i);
+    }
 
     void Migrate() {
-        std::string columns;
-        for (const char* column : kShareColumns) columns += std::string(", ") + column + " TEXT NOT NULL";
-        for (std::size_t i = 0; i < kScoreCount; ++i)
-            columns += ", " + ScoreValueColumn(i) + " DOUBLE PRECISION NOT NULL";
-        pqxx::work work(m_connection);
-        // Several services may start together against one database: the lock keeps the migration
-        // to one of them at a time.
-        work.exec("SELECT pg_advisory_xact_lock(84700001)");
-        work.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-        work.exec(
-            "CREATE TABLE IF NOT EXISTS shares (id BIGSERIAL PRIMARY KEY, created_utc BIGINT NOT NULL,"
-            " fingerprint TEXT NOT NULL" +
-            columns + ")");
-        work.exec("CREATE INDEX IF NOT EXISTS shares_fingerprint ON shares (fingerprint, created_utc)");
-        work.exec("CREATE INDEX IF NOT EXISTS shares_cpu ON shares (cpu_information, id)");
-        work.exec("CREATE INDEX IF NOT EXISTS shares_gpu ON shares (gpu_information, id)");
-        for (std::size_t i = 0; i < kScoreCount; ++i)
-            work.exec("CREATE INDEX IF NOT EXISTS shares_" + ScoreValueColumn(i) + " ON shares (" +
-                      ScoreValueColumn(i) + ")");
-        work.exec("INSERT INTO schema_version SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM schema_version)");
-        work.commit();
-
-        std::string names, values;
-        int slot = 3;
-        for (const char* column : kShareColumns) {
-            names += std::string(", ") + column;
-            values += ", $" + std::to_string(slot++);
-        }
-        for (std::size_t i = 0; i < kScoreCount; ++i) {
-            names += ", " + ScoreValueColumn(i);
-            values += ", $" + std::to_string(slot++);
-        }
-        m_connection.prepare("insert", "INSERT INTO shares (created_utc, fingerprint" + names +
-                                           ") VALUES ($1, $2" + values + ") RETURNING id");
-        m_connection.prepare(
-            "recent",
-            "SELECT id FROM shares WHERE fingerprint = $1 AND created_utc >= $2 ORDER BY id LIMIT 1");
-        m_connection.prepare("find", SelectColumns() + " WHERE id = $1");
-        m_connection.prepare(
-            "list", SelectColumns() +
-                        " WHERE ($1 = '' OR cpu_information = $1) AND ($2 = '' OR gpu_information = $2)"
-                        " AND ($3 = 0 OR id < $3) ORDER BY id DESC LIMIT $4");
-        m_connection.prepare("count", "SELECT COUNT(*) FROM shares");
+        Run("preparing the tables", [](pqxx::connection_base& connection) {
+            std::string columns;
+            for (const char* column : kShareColumns) columns += std::string(", ") + column + " TEXT NOT NULL";
+            for (std::size_t i = 0; i < kScoreCount; ++i)
+                columns += ", " + ScoreValueColumn(i) + " DOUBLE PRECISION NOT NULL";
+            pqxx::work work(connection);
+            // Several services may start together against one database: the lock keeps the migration
+            // to one of them at a time.
+            work.exec("SELECT pg_advisory_xact_lock(84700001)");
+            work.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+            work.exec(
+                "CREATE TABLE IF NOT EXISTS shares (id BIGSERIAL PRIMARY KEY, created_utc BIGINT NOT NULL,"
+                " fingerprint TEXT NOT NULL" +
+                columns + ")");
+            work.exec("CREATE INDEX IF NOT EXISTS shares_fingerprint ON shares (fingerprint, created_utc)");
+            work.exec("CREATE INDEX IF NOT EXISTS shares_cpu ON shares (cpu_information, id)");
+            work.exec("CREATE INDEX IF NOT EXISTS shares_gpu ON shares (gpu_information, id)");
+            for (std::size_t i = 0; i < kScoreCount; ++i)
+                work.exec("CREATE INDEX IF NOT EXISTS shares_" + ScoreValueColumn(i) + " ON shares (" +
+                          ScoreValueColumn(i) + ")");
+            work.exec("INSERT INTO schema_version SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM schema_version)");
+            work.commit();
+            return 0;
+        });
     }
 
     std::int64_t Add(const StoredShare& share, const std::string& fingerprint, std::int64_t sinceUtc,
                      bool& duplicate) override {
-        std::lock_guard lock(m_mutex);
-        return Guard("storing a share", [&] {
-            pqxx::work work(m_connection);
+        // Should the connection break after the insert was committed, the second attempt finds that
+        // share by its fingerprint and answers with it: a retry never stores a share twice.
+        return Run("storing a share", [&](pqxx::connection_base& connection) {
+            pqxx::work work(connection);
             // Two identical posts racing each other must still give one share: the advisory lock
             // on the fingerprint orders them.
             work.exec_params("SELECT pg_advisory_xact_lock(hashtext($1))", fingerprint);
@@ -92,9 +83,8 @@ public:
     }
 
     std::optional<StoredShare> Find(std::int64_t id) override {
-        std::lock_guard lock(m_mutex);
-        return Guard("reading a share", [&]() -> std::optional<StoredShare> {
-            pqxx::read_transaction work(m_connection);
+        return Run("reading a share", [&](pqxx::connection_base& connection) -> std::optional<StoredShare> {
+            pqxx::read_transaction work(connection);
             const pqxx::result rows = work.exec_prepared("find", id);
             if (rows.empty()) return std::nullopt;
             return Row(rows[0]);
@@ -102,9 +92,8 @@ public:
     }
 
     std::vector<StoredShare> List(const ShareQuery& query) override {
-        std::lock_guard lock(m_mutex);
-        return Guard("listing shares", [&] {
-            pqxx::read_transaction work(m_connection);
+        return Run("listing shares", [&](pqxx::connection_base& connection) {
+            pqxx::read_transaction work(connection);
             std::vector<StoredShare> shares;
             for (const auto& row :
                  work.exec_prepared("list", query.cpu, query.gpu, query.beforeId, query.limit))
@@ -115,24 +104,17 @@ public:
 
     Rank RankOf(std::int64_t id, std::size_t scoreIndex) override {
         if (scoreIndex >= kScoreCount) return {};
-        std::lock_guard lock(m_mutex);
-        return Guard("ranking a share", [&] {
-            const std::string column = ScoreValueColumn(scoreIndex);
-            pqxx::read_transaction work(m_connection);
-            const pqxx::result rows =
-                work.exec_params("SELECT (SELECT COUNT(*) FROM shares WHERE " + column + " > s." + column +
-                                     ") + 1, (SELECT COUNT(*) FROM shares)"
-                                     " FROM shares s WHERE s.id = $1",
-                                 id);
+        return Run("ranking a share", [&](pqxx::connection_base& connection) {
+            pqxx::read_transaction work(connection);
+            const pqxx::result rows = work.exec_prepared("rank" + std::to_string(scoreIndex), id);
             if (rows.empty()) return Rank{};
             return Rank{rows[0][0].as<std::int64_t>(), rows[0][1].as<std::int64_t>()};
         });
     }
 
     std::int64_t Count() override {
-        std::lock_guard lock(m_mutex);
-        return Guard("counting shares", [&] {
-            pqxx::read_transaction work(m_connection);
+        return Run("counting shares", [](pqxx::connection_base& connection) {
+            pqxx::read_transaction work(connection);
             return work.exec_prepared("count")[0][0].as<std::int64_t>();
         });
     }
@@ -147,24 +129,94 @@ private:
         return share;
     }
 
+    // A fresh connection with the statements every operation uses.
+    std::unique_ptr<pqxx::connection> Connect() {
+        auto connection = std::make_unique<pqxx::connection>(m_url);
+        std::string names, values;
+        int slot = 3;
+        for (const char* column : kShareColumns) {
+            names += std::string(", ") + column;
+            values += ", $" + std::to_string(slot++);
+        }
+        for (std::size_t i = 0; i < kScoreCount; ++i) {
+            names += ", " + ScoreValueColumn(i);
+            values += ", $" + std::to_string(slot++);
+        }
+        connection->prepare("insert", "INSERT INTO shares (created_utc, fingerprint" + names +
+                                          ") VALUES ($1, $2" + values + ") RETURNING id");
+        connection->prepare(
+            "recent",
+            "SELECT id FROM shares WHERE fingerprint = $1 AND created_utc >= $2 ORDER BY id LIMIT 1");
+        connection->prepare("find", SelectColumns() + " WHERE id = $1");
+        connection->prepare(
+            "list", SelectColumns() +
+                        " WHERE ($1 = '' OR cpu_information = $1) AND ($2 = '' OR gpu_information = $2)"
+                        " AND ($3 = 0 OR id < $3) ORDER BY id DESC LIMIT $4");
+        connection->prepare("count", "SELECT COUNT(*) FROM shares");
+        for (std::size_t i = 0; i < kScoreCount; ++i) {
+            const std::string column = ScoreValueColumn(i);
+            connection->prepare("rank" + std::to_string(i),
+                                "SELECT (SELECT COUNT(*) FROM shares WHERE " + column + " > s." + column +
+                                    ") + 1, (SELECT COUNT(*) FROM shares) FROM shares s WHERE s.id = $1");
+        }
+        return connection;
+    }
+
+    // Runs `work` on a connection of the pool; a broken connection is replaced and the work tried once
+    // more. Every failure leaves as a StoreError.
     template <typename Work>
-    auto Guard(const char* what, Work work) -> decltype(work()) {
-        try {
-            return work();
-        } catch (const std::exception& e) {
-            throw StoreError(std::string(what) + ": " + e.what());
+    auto Run(const char* what, Work work) -> decltype(work(std::declval<pqxx::connection_base&>())) {
+        const std::size_t slot = Take();
+        struct Give {
+            PostgresStore& store;
+            std::size_t slot;
+            ~Give() { store.Return(slot); }
+        } give{*this, slot};
+        std::unique_ptr<pqxx::connection>& connection = m_slots[slot];
+        for (int attempt = 1;; ++attempt) {
+            try {
+                if (!connection || !connection->is_open()) connection = Connect();
+                return work(*connection);
+            } catch (const pqxx::broken_connection& e) {
+                connection.reset();
+                if (attempt == 2) throw StoreError(std::string(what) + ": " + e.what());
+            } catch (const pqxx::in_doubt_error& e) {
+                connection.reset();
+                if (attempt == 2) throw StoreError(std::string(what) + ": " + e.what());
+            } catch (const std::exception& e) {
+                throw StoreError(std::string(what) + ": " + e.what());
+            }
         }
     }
 
-    std::mutex m_mutex;  // a pqxx connection serves one transaction at a time
-    pqxx::connection m_connection;
+    std::size_t Take() {
+        std::unique_lock lock(m_mutex);
+        m_returned.wait(lock, [this] { return !m_free.empty(); });
+        const std::size_t slot = m_free.back();
+        m_free.pop_back();
+        return slot;
+    }
+
+    void Return(std::size_t slot) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_free.push_back(slot);
+        }
+        m_returned.notify_one();
+    }
+
+    std::string m_url;
+    std::vector<std::unique_ptr<pqxx::connection>> m_slots;  // each used by one thread at a time
+    std::mutex m_mutex;
+    std::condition_variable m_returned;
+    std::vector<std::size_t> m_free;
 };
 
 }  // namespace
 
 std::unique_ptr<ShareStore> OpenPostgresStore(const std::string& url, std::string& why) {
     try {
-        auto store = std::make_unique<PostgresStore>(url);
+        auto store = std::make_unique<PostgresStore>(url, kPostgresConnections);
         store->Migrate();
         return store;
     } catch (const std::exception& e) {

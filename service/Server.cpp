@@ -161,15 +161,22 @@ Service::Service(ServiceOptions options, std::unique_ptr<ShareStore> store, Serv
                      request.method.c_str(), request.path.c_str(), response.status, response.body.size());
     });
     m_server->set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+        [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
             std::string what = "internal error";
             try {
                 if (error) std::rethrow_exception(error);
             } catch (const std::exception& e) {
                 what = e.what();
             }
-            std::fprintf(stderr, "error: %s\n", what.c_str());
-            Html(response, NotFoundPage(Language::English), 500);
+            std::fprintf(stderr, "error: %s %s: %s\n", request.method.c_str(), request.path.c_str(),
+                         what.c_str());
+            httplib::Response ignored;
+            const Language language = LanguageFor(request, ignored);
+            // A failed post must not look like a page that merely went missing: the user is told
+            // that the result was not shared.
+            response.headers.erase("Location");
+            response.headers.erase("Set-Cookie");
+            Html(response, ServiceErrorPage(language, request.method == "POST"), 500);
         });
     Routes();
 }

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <pqxx/pqxx>
 #include <thread>
 
 #include "service/Store.h"
@@ -127,6 +128,31 @@ TEST_P(Store, ConcurrentIdenticalPostsStoreOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Store, ::testing::Values("sqlite", "postgres"));
+
+// A restarted database server ends every connection; the service carries on with new ones instead of
+// failing every request until it is restarted itself.
+TEST(PostgresStore, ConnectionsEndedByTheServerAreOpenedAgain) {
+    const char* url = std::getenv("TALLYHIVE_PG_URL");
+    if (!url || !*url) GTEST_SKIP() << "no PostgreSQL server (TALLYHIVE_PG_URL)";
+    std::string why;
+    const auto store = OpenStore(url, why);
+    ASSERT_TRUE(store) << why;
+    const std::string cpu = "reconnect-" + std::to_string(::getpid());
+    bool duplicate = false;
+    const std::int64_t first = store->Add(Share("7.0", "7.0", cpu), "c1" + cpu, 0, duplicate);
+    const std::int64_t before = store->Count();
+
+    pqxx::connection admin(url);
+    pqxx::nontransaction(admin).exec(
+        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+        " WHERE pid <> pg_backend_pid() AND datname = current_database()");
+
+    ASSERT_TRUE(store->Find(first));
+    const std::int64_t second = store->Add(Share("7.1", "7.1", cpu), "c2" + cpu, 0, duplicate);
+    EXPECT_FALSE(duplicate);
+    EXPECT_GT(second, first);
+    EXPECT_EQ(store->Count(), before + 1);
+}
 
 }  // namespace
 }  // namespace tallyhive::service

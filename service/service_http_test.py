@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The real service on a free loopback port, driven over HTTP: every page, the share endpoint with
-good and hostile forms, languages, duplicates, and a clean stop with nothing lost.
+good and hostile forms, languages, duplicates, and a clean stop with nothing lost. With
+TALLYHIVE_PG_URL set (with_postgres.sh) the service keeps its shares in that PostgreSQL database.
 
 usage: service_http_test.py PATH-TO-tallyhive-service
 """
@@ -13,6 +14,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import urllib.parse
@@ -37,10 +39,15 @@ def local_stamp():
     return time.strftime("%Y%m%d%H%M", time.localtime())
 
 
+# Every test shares a processor name of its own, so counting its shares works on a store that other
+# tests use too.
+CPU = "Intel(R) Core(TM) i7-2600"
+
+
 def form(**overrides):
     values = {"system_score": "5.9", "cpu_score": "7.4", "memory_score": "7.5", "gpu_score": "5.9",
               "game_score": "6.1", "disk_score": "5.9", "system_information": "Windows 7 Ultimate",
-              "machine_information": "Demo Workstation", "cpu_information": "Intel(R) Core(TM) i7-2600",
+              "machine_information": "Demo Workstation", "cpu_information": CPU,
               "memory_information": "8.0GB", "gpu_information": "GeForce GTX 560",
               "game_information": "1.0GB, DirectX 11", "disk_information": "ST1000DM003",
               "pass_code": pass_code(local_stamp()), "captcha": ""}
@@ -49,13 +56,24 @@ def form(**overrides):
                     for k in KEYS if values.get(k) is not None)
 
 
+def store_args():
+    url = os.environ.get("TALLYHIVE_PG_URL")
+    return ["--store", url] if url else []
+
+
 class Service:
     def __init__(self, data, *extra):
-        self.process = subprocess.Popen([PROGRAM, "--port", "0", "--data", data, *extra],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        # The log goes to a file: a pipe nobody reads would fill up and hold the service still.
+        self.log_path = os.path.join(data, "service.log")
+        self.log = open(self.log_path, "a")
+        self.process = subprocess.Popen([PROGRAM, "--port", "0", "--data", data, *store_args(), *extra],
+                                        stdout=subprocess.PIPE, stderr=self.log, text=True)
         line = self.process.stdout.readline()
         if not line:
-            raise RuntimeError("no port: " + self.process.stderr.read())
+            self.process.wait()
+            self.log.close()
+            with open(self.log_path) as log:
+                raise RuntimeError("no port: " + log.read())
         self.port = int(line.split()[0])
 
     def request(self, method, path, body=None, headers=None):
@@ -74,7 +92,7 @@ class Service:
         return self.request("POST", "/as/responses/add/tallyhive", body, headers)
 
     def count(self):
-        status, _, body = self.get("/software/tallyhive/api/shares?limit=200")
+        status, _, body = self.get("/software/tallyhive/api/shares?limit=200&cpu=" + urllib.parse.quote(CPU))
         assert status == 200
         return len(json.loads(body))
 
@@ -84,11 +102,13 @@ class Service:
             return self.process.wait(timeout=15)
         finally:
             self.process.stdout.close()
-            self.process.stderr.close()
+            self.log.close()
 
 
 class ServiceTest(unittest.TestCase):
     def setUp(self):
+        global CPU
+        CPU = "Intel(R) Core(TM) i7-2600 %d %s" % (os.getpid(), self.id().split(".")[-1])
         self.data = tempfile.mkdtemp(prefix="tallyhive-service-")
         self.service = Service(self.data)
 
@@ -144,8 +164,7 @@ class ServiceTest(unittest.TestCase):
             self.assertIn("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; 日本", page)
         status, _, body = self.service.get("/software/tallyhive/api/shares/" + share_id)
         self.assertEqual(json.loads(body)["machine_information"], hostile)
-        status, _, page = self.service.get("/software/tallyhive/shares.php?cpu=" +
-                                           urllib.parse.quote("Intel(R) Core(TM) i7-2600"))
+        status, _, page = self.service.get("/software/tallyhive/shares.php?cpu=" + urllib.parse.quote(CPU))
         self.assertIn("share.php?id=" + share_id, page)
 
         # The same post again within the minute is the same share; a server stamp works too.
@@ -191,6 +210,40 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(self.service.stop(), 0)
         self.service = Service(self.data)
         self.assertEqual(self.service.count(), 20)
+
+    def test_stop_under_load_keeps_every_answered_share(self):
+        answered, attempts, lock = [], [0], threading.Lock()
+        stop = threading.Event()
+
+        def client(number):
+            n = 0
+            while not stop.is_set() and n < 400:
+                n += 1
+                with lock:
+                    attempts[0] += 1
+                try:
+                    status, headers, _ = self.service.post(form(machine_information="PC %d-%d" % (number, n)))
+                except OSError:
+                    return  # the service has stopped listening
+                if status == 303:
+                    with lock:
+                        answered.append(headers["Location"])
+        threads = [threading.Thread(target=client, args=(c,)) for c in range(6)]
+        for t in threads:
+            t.start()
+        time.sleep(0.5)
+        self.assertEqual(self.service.stop(), 0)
+        stop.set()
+        for t in threads:
+            t.join()
+        self.assertGreater(len(answered), 0)
+        self.service = Service(self.data)
+        for location in answered:
+            share_id = urllib.parse.parse_qs(urllib.parse.urlparse(location).query)["id"][0]
+            status, _, _ = self.service.get("/software/tallyhive/api/shares/" + share_id)
+            self.assertEqual(status, 200, "an answered share was lost")
+        self.assertGreaterEqual(self.service.count(), min(len(answered), 200))
+        self.assertLessEqual(len(answered), attempts[0])
 
 
 if __name__ == "__main__":
