@@ -229,7 +229,7 @@ double ScoreRangeFor(std::string_view productName) {
     return 9.9;
 }
 
-std::string SoftwarePage(Language language, std::string_view latestVersion) {
+std::string SoftwarePage(Language language, std::string_view latestVersion, Downloads downloads) {
     const bool ja = language == Language::Japanese;
     std::string html = Head(language, ja ? "ソフトウェア" : "The software", false);
     html +=
@@ -244,11 +244,26 @@ std::string SoftwarePage(Language language, std::string_view latestVersion) {
     html += ja ? "<h1>ダウンロード</h1>" : "<h1>Download</h1>";
     html += "<p>" + std::string(ja ? "最新バージョン: " : "Latest version: ") + "<b>" +
             EscapeHtml(latestVersion) + "</b></p>";
-    html += "<ul><li><a href=\"downloads/tallyhive-windows.zip\">";
-    html += ja ? "Windows 版 (zip、展開せずに実行できます)" : "Windows (zip, runs straight from the archive)";
-    html += "</a></li><li><a href=\"downloads/tallyhive-linux.tar.gz\">";
-    html += ja ? "Linux 版 (コピーした計測結果の表示用)" : "Linux (for assessments copied from Windows)";
-    html += "</a></li></ul>";
+    // Only what this server really has: a link that ends in "not found" helps nobody.
+    if (downloads.windowsBuild || downloads.linuxBuild) {
+        html += "<ul>";
+        if (downloads.windowsBuild) {
+            html += "<li><a href=\"downloads/" + std::string(kWindowsDownload) + "\">";
+            html += ja ? "Windows 版 (zip、展開せずに実行できます)"
+                       : "Windows (zip, runs straight from the archive)";
+            html += "</a></li>";
+        }
+        if (downloads.linuxBuild) {
+            html += "<li><a href=\"downloads/" + std::string(kLinuxDownload) + "\">";
+            html +=
+                ja ? "Linux 版 (コピーした計測結果の表示用)" : "Linux (for assessments copied from Windows)";
+            html += "</a></li>";
+        }
+        html += "</ul>";
+    } else {
+        html += ja ? "<p class=\"muted\">このサーバーではまだダウンロードを提供していません。</p>"
+                   : "<p class=\"muted\">This server offers no downloads yet.</p>";
+    }
     html += ja ? "<h1>使用許諾</h1>" : "<h1>Agreement</h1>";
     html += ja ? kAgreementJapanese : kAgreementEnglish;
     html += "<p><a href=\"shares.php?lang=" + std::string(CodeOf(language)) + "\">" +
@@ -440,11 +455,8 @@ std::string ShareListPage(Language language, const std::vector<StoredShare>& sha
     html += "</button></form><table class=\"list\"><tr><th>#</th>";
     for (std::size_t i = 0; i < kScoreCount; ++i)
         html += std::string("<th>") + kScoreLabels[i].In(language) + "</th>";
-    html += "<th>";
-    html += kScoreLabels[1].In(language);
-    html += "</th><th>";
-    html += kScoreLabels[3].In(language);
-    html += "</th></tr>";
+    html += ja ? "<th>プロセッサ名</th><th>グラフィックス アダプター</th><th>OS</th></tr>"
+               : "<th>Processor model</th><th>Graphics adapter</th><th>OS</th></tr>";
     for (const StoredShare& share : shares) {
         html += "<tr><td><a href=\"" + SharePageAddress(share.id, language) + "\">" +
                 std::to_string(share.id) + "</a></td>";
@@ -454,7 +466,8 @@ std::string ShareListPage(Language language, const std::vector<StoredShare>& sha
         const std::string gpuLink =
             "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;gpu=" + EscapeQuery(share.texts[10]);
         html += "<td><a href=\"" + cpuLink + "\">" + EscapeHtml(share.texts[8]) + "</a></td><td><a href=\"" +
-                gpuLink + "\">" + EscapeHtml(share.texts[10]) + "</a></td></tr>";
+                gpuLink + "\">" + EscapeHtml(share.texts[10]) + "</a></td><td>" + EscapeHtml(share.texts[6]) +
+                "</td></tr>";
     }
     html += "</table>";
     if (shares.empty())

@@ -22,7 +22,14 @@ using tallyhive::EscapeHtml;
 // Text for a URL query component: everything but unreserved characters percent-encoded.
 std::string EscapeQuery(std::string_view text);
 
-std::string SoftwarePage(Language language, std::string_view latestVersion);
+// The downloads the software page offers, by the file name under "downloads/".
+inline constexpr std::string_view kWindowsDownload = "tallyhive-windows.zip";
+inline constexpr std::string_view kLinuxDownload = "tallyhive-linux.tar.gz";
+struct Downloads {
+    bool windowsBuild = false;
+    bool linuxBuild = false;
+};
+std::string SoftwarePage(Language language, std::string_view latestVersion, Downloads downloads);
 std::string StartPage(Language language, std::string_view latestVersion);
 std::string ResultPage(Language language, std::string_view serverDateTime);
 // The page a share leads to; without a share it is shown without the "open_page" button.

@@ -207,7 +207,13 @@ void Service::Routes() {
         response.set_redirect(base, 301);
     });
     server.Get(base, [this](const httplib::Request& request, httplib::Response& response) {
-        Html(response, SoftwarePage(LanguageFor(request, response), m_options.latestVersion));
+        // Looked up on every visit, so files put in place later are offered without a restart.
+        const std::filesystem::path folder = std::filesystem::path(m_options.dataFolder) / "downloads";
+        std::error_code ec;
+        Downloads downloads;
+        downloads.windowsBuild = std::filesystem::is_regular_file(folder / kWindowsDownload, ec);
+        downloads.linuxBuild = std::filesystem::is_regular_file(folder / kLinuxDownload, ec);
+        Html(response, SoftwarePage(LanguageFor(request, response), m_options.latestVersion, downloads));
     });
     server.Get(base + "start.php", [this](const httplib::Request& request, httplib::Response& response) {
         Html(response, StartPage(LanguageFor(request, response), m_options.latestVersion));
@@ -299,7 +305,9 @@ void Service::Routes() {
                               303);
     });
     const std::string downloads = (std::filesystem::path(m_options.dataFolder) / "downloads").string();
+    // Made at start, so builds copied into it later are served without a restart.
     std::error_code ec;
+    if (!m_options.dataFolder.empty()) std::filesystem::create_directories(downloads, ec);
     if (!m_options.dataFolder.empty() && std::filesystem::is_directory(downloads, ec))
         server.set_mount_point(base + "downloads", downloads);
     server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {

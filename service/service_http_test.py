@@ -135,6 +135,21 @@ class ServiceTest(unittest.TestCase):
         status, _, _ = self.service.get(base + "nothing.php")
         self.assertEqual(status, 404)
 
+    def test_downloads_offered_are_the_ones_there(self):
+        base = "/software/tallyhive/"
+        _, _, page = self.service.get(base)
+        self.assertNotIn("downloads/", page, "no build has been put in place yet")
+        with open(os.path.join(self.data, "downloads", "tallyhive-linux.tar.gz"), "wb") as f:
+            f.write(b"linux build")
+        _, _, page = self.service.get(base + "?lang=ja")
+        self.assertIn('href="downloads/tallyhive-linux.tar.gz"', page)
+        self.assertNotIn("tallyhive-windows.zip", page)
+        connection = http.client.HTTPConnection("127.0.0.1", self.service.port, timeout=10)
+        connection.request("GET", base + "downloads/tallyhive-linux.tar.gz")
+        response = connection.getresponse()
+        self.assertEqual((response.status, response.read()), (200, b"linux build"))
+        connection.close()
+
     def test_language_is_remembered(self):
         status, headers, page = self.service.get("/software/tallyhive/start.php?lang=ja")
         self.assertIn('lang="ja"', page)
