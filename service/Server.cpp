@@ -71,6 +71,15 @@ void Html(httplib::Response& response, std::string html, int status = 200) {
     response.set_content(std::move(html), "text/html; charset=utf-8");
 }
 
+// The public pages run no script at all; should a stored text ever slip through unescaped, the
+// browser still refuses to run it or to load anything from elsewhere.
+void PublicHtml(httplib::Response& response, std::string html) {
+    Html(response, std::move(html));
+    response.set_header("Content-Security-Policy",
+                        "default-src 'none'; style-src 'unsafe-inline'; img-src 'self'; form-action 'self'; "
+                        "base-uri 'none'; frame-ancestors 'none'");
+}
+
 void Json(httplib::Response& response, std::string json, int status = 200) {
     response.status = status;
     response.set_header("Access-Control-Allow-Origin", "*");
@@ -213,7 +222,8 @@ void Service::Routes() {
         Downloads downloads;
         downloads.windowsBuild = std::filesystem::is_regular_file(folder / kWindowsDownload, ec);
         downloads.linuxBuild = std::filesystem::is_regular_file(folder / kLinuxDownload, ec);
-        Html(response, SoftwarePage(LanguageFor(request, response), m_options.latestVersion, downloads));
+        PublicHtml(response,
+                   SoftwarePage(LanguageFor(request, response), m_options.latestVersion, downloads));
     });
     server.Get(base + "start.php", [this](const httplib::Request& request, httplib::Response& response) {
         Html(response, StartPage(LanguageFor(request, response), m_options.latestVersion));
@@ -247,7 +257,7 @@ void Service::Routes() {
         for (StoredShare& other : m_store->List(same))
             if (other.id != share->id && view.sameCpu.size() < 10) view.sameCpu.push_back(std::move(other));
         view.createdText = CreatedText(share->createdUtc);
-        Html(response, SharePage(language, view));
+        PublicHtml(response, SharePage(language, view));
     });
     auto queryOf = [](const httplib::Request& request) {
         ShareQuery query;
@@ -258,11 +268,11 @@ void Service::Routes() {
             query.limit = std::min<std::int64_t>(*limit, 200);
         return query;
     };
-    server.Get(base + "shares.php",
-               [this, queryOf](const httplib::Request& request, httplib::Response& response) {
-                   const ShareQuery query = queryOf(request);
-                   Html(response, ShareListPage(LanguageFor(request, response), m_store->List(query), query));
-               });
+    server.Get(
+        base + "shares.php", [this, queryOf](const httplib::Request& request, httplib::Response& response) {
+            const ShareQuery query = queryOf(request);
+            PublicHtml(response, ShareListPage(LanguageFor(request, response), m_store->List(query), query));
+        });
     server.Get(base + "api/shares",
                [this, queryOf](const httplib::Request& request, httplib::Response& response) {
                    Json(response, ShareListJson(m_store->List(queryOf(request))));

@@ -172,11 +172,12 @@ class ServiceTest(unittest.TestCase):
         self.assertRegex(page, r'id="server_datetime" value="\d{12}"')
 
         for path in ("share.php?id=%s&lang=ja" % share_id, "share.php?id=%s%%26lang=ja" % share_id):
-            status, _, page = self.service.get("/software/tallyhive/" + path)
+            status, headers, page = self.service.get("/software/tallyhive/" + path)
             self.assertEqual(status, 200, path)
             self.assertIn('lang="ja"', page)
             self.assertNotIn("<script>alert", page)
             self.assertIn("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; 日本", page)
+            self.assertIn("default-src 'none'", headers.get("Content-Security-Policy", ""))
         status, _, body = self.service.get("/software/tallyhive/api/shares/" + share_id)
         self.assertEqual(json.loads(body)["machine_information"], hostile)
         status, _, page = self.service.get("/software/tallyhive/shares.php?cpu=" + urllib.parse.quote(CPU))
