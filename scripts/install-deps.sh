@@ -6,7 +6,7 @@ set -euo pipefail
 core=(cmake ninja-build g++ make pkg-config git python3 clang-format
       googletest libgtest-dev libgmock-dev libbenchmark-dev
       libpugixml-dev nlohmann-json3-dev libssl-dev locales-all time)
-service=(libcpp-httplib-dev libsqlite3-dev libpqxx-dev postgresql chromium)
+service=(libcpp-httplib-dev libsqlite3-dev libpqxx-dev postgresql chromium iproute2)
 desktop=(qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev xvfb xauth xdotool
          fonts-noto-cjk fonts-dejavu-core)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 icoutils zip)
