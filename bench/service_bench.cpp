@@ -148,6 +148,10 @@ int main(int argc, char** argv) {
                                         "application/x-www-form-urlencoded");
         const bool ok = result && result->status == 303;
         if (ok) ++accepted;
+        if (!ok) {
+            std::fprintf(stderr, "post failed: %s\n",
+                         result ? std::to_string(result->status).c_str() : httplib::to_string(result.error()).c_str());
+        }
         return ok;
     });
     const char* pages[] = {"/software/tallyhive/start.php?lang=en", "/software/tallyhive/result_20.php",

@@ -1,6 +1,9 @@
 #include "service/Server.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -192,9 +195,41 @@ Service::Service(ServiceOptions options, std::unique_ptr<ShareStore> store, Serv
 
 Service::~Service() = default;
 
+namespace {
+
+// The HTTP library listens with a queue of 5 waiting connections, fixed when it was built. When more
+// clients connect at once (16 opening their keep-alive connections together, say) the kernel drops
+// the rest, and their requests stall for seconds of retransmission or fail. Listening again on the
+// same socket only changes the queue's length; the library does not hand out its socket, so it is
+// found among the process's listening sockets by its port.
+void LengthenListenQueue(int port) {
+    rlimit limit{};
+    const int highest = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536
+                            ? static_cast<int>(limit.rlim_cur)
+                            : 65536;
+    for (int fd = 0; fd < highest; ++fd) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening) continue;
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+        int bound = -1;
+        if (address.ss_family == AF_INET) bound = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        if (address.ss_family == AF_INET6)
+            bound = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+        if (bound == port) ::listen(fd, SOMAXCONN);
+    }
+}
+
+}  // namespace
+
 int Service::Bind() {
-    if (m_options.port == 0) return m_server->bind_to_any_port(m_options.address);
-    return m_server->bind_to_port(m_options.address, m_options.port) ? m_options.port : -1;
+    const int port = m_options.port == 0 ? m_server->bind_to_any_port(m_options.address)
+                     : m_server->bind_to_port(m_options.address, m_options.port) ? m_options.port
+                                                                                 : -1;
+    if (port > 0) LengthenListenQueue(port);
+    return port;
 }
 
 bool Service::Serve() {

@@ -150,6 +150,14 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual((response.status, response.read()), (200, b"linux build"))
         connection.close()
 
+    def test_connections_arriving_together_are_queued(self):
+        # The kernel drops connections beyond the listening socket's queue; a queue of a handful would
+        # stall or lose clients that open their connections together.
+        out = subprocess.run(["ss", "-ltnH", "sport = :%d" % self.service.port], capture_output=True,
+                             text=True, check=True).stdout.split()
+        self.assertEqual(out[0], "LISTEN")
+        self.assertGreaterEqual(int(out[2]), 128, "listen queue length")
+
     def test_language_is_remembered(self):
         status, headers, page = self.service.get("/software/tallyhive/start.php?lang=ja")
         self.assertIn('lang="ja"', page)
