@@ -107,8 +107,9 @@ MainWindow::MainWindow(const MainWindowConfig& config, QtUserInterface& ui, cons
 
     m_page = std::make_unique<TallyhivePage>(m_profile.get());
     QWebEngineSettings* settings = m_page->settings();
-    // The window is sized to the page instead (and scrolling areas inside a page keep theirs).
-    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    // Scroll bars stay on for areas inside a page that scroll (the agreement's box); the view's own
+    // are hidden by the injected page script, since the window is sized to the page instead.
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);

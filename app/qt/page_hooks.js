@@ -4,6 +4,16 @@
 (function () {
   'use strict';
   if (window.top !== window) return;
+
+  // No scroll bars of the view itself (the window takes the page's size instead); boxes inside the
+  // page that scroll keep theirs. Adopted, so it needs no element of the document to exist yet.
+  try {
+    var sheet = new CSSStyleSheet();
+    sheet.replaceSync('html::-webkit-scrollbar, body::-webkit-scrollbar { display: none; }');
+    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([sheet]);
+  } catch (e) {
+    // An engine without constructed style sheets shows the view's scroll bars.
+  }
   var host = null;
   var waiting = [];
 

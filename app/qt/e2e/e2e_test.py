@@ -50,11 +50,25 @@ document.addEventListener('DOMContentLoaded', function () {
 """
 
 
+# Installed in a page through the debugging port: records the mouse and wheel events that reach it.
+INPUT_SPY = """
+window.__seen = [];
+['mousedown', 'mouseup', 'contextmenu', 'wheel', 'auxclick'].forEach(function (type) {
+  window.addEventListener(type, function (e) {
+    window.__seen.push(type + ':' + e.button + (e.ctrlKey ? ':ctrl' : ''));
+  }, true);
+});
+true
+"""
+
+
 class DesktopTest(unittest.TestCase):
     display = None
 
     @classmethod
     def setUpClass(cls):
+        if not service_command():
+            raise unittest.SkipTest("the web service is not built")
         for name, value in (("TALLYHIVE_PROGRAM", PROGRAM), ("TALLYHIVE_MAKE_ASSESSMENT", MAKE_ASSESSMENT),
                             ("TALLYHIVE_EXPECT", EXPECT)):
             if not value or not os.path.exists(value):
@@ -329,14 +343,119 @@ class DesktopTest(unittest.TestCase):
         mark, handled = program.wait_page(self.service.software + "result_20.php", mark)
         self.check_filled(program, windows, handled["url"])
         self.shot(program, "12-result-144dpi")
-        # Right button and Ctrl+wheel reach neither a menu nor the zoom.
-        x, y = program.element_center("#cpu_score")
-        program.devtools().call("Input.dispatchMouseEvent", type="mousePressed", x=x, y=y, button="right",
-                                clickCount=1)
-        program.devtools().call("Input.dispatchMouseEvent", type="mouseReleased", x=x, y=y, button="right",
-                                clickCount=1)
-        self.assertEqual(program.dom("window.devicePixelRatio"), 1.5)
 
+    def test_right_button_and_ctrl_wheel_never_reach_the_page(self):
+        # Real X11 input: events sent through the debugging port would go around the window.
+        self.start_service()
+        program = self.start(windows=self.windows_dir())
+        program.wait_page("/134")
+        program.settle()
+        program.dom(INPUT_SPY)
+        box = "document.getElementById('agreement')"
+        # The agreement's box scrolls with a scroll bar of its own; the view has none.
+        self.assertLess(program.dom(f"{box}.clientWidth"), program.dom(f"{box}.offsetWidth") - 2)
+        program.dom("document.body.style.height = '3000px'")
+        self.assertEqual(program.dom("document.documentElement.clientWidth"), program.dom("window.innerWidth"))
+        program.dom("document.body.style.height = ''")
+        window = program.find_main_window()
+        x, y = (str(int(v)) for v in program.element_center("#agreement"))
+        program.xdotool("mousemove", "--window", window, x, y)
+        program.xdotool("click", "3")
+        program.xdotool("keydown", "ctrl")
+        program.xdotool("click", "4")
+        program.xdotool("click", "5")
+        program.xdotool("keyup", "ctrl")
+        # The wheel alone scrolls the box as usual, and a left click arrives: input does reach
+        # the page, only those two never do.
+        program.xdotool("click", "5")
+        program.xdotool("click", "1")
+        deadline = time.monotonic() + harness.WAIT
+        while "mouseup:0" not in program.dom("window.__seen") and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(program.dom("window.__seen"), ["wheel:0", "mousedown:0", "mouseup:0"])
+        self.assertGreater(program.dom(f"{box}.scrollTop"), 0)
+        self.assertEqual(program.dom("window.devicePixelRatio"), 1)
+        self.assertIsNone(program.process.poll())
+
+    def test_pages_elsewhere_run_no_command_and_get_no_record(self):
+        self.start_service()
+        program = self.start(windows=self.windows_dir())
+        mark, _ = program.wait_page("/134")
+        self.record_calls(program)
+        program.click("#agree")
+        mark, _ = program.wait_page(self.service.software + "start.php", mark)
+        # The same service under another host name is not the service the program was given.
+        elsewhere = self.service.software.replace("127.0.0.1", "localhost")
+        before = len(self.stored_shares())
+        program.devtools().call("Page.navigate", url=elsewhere + "result_profile_20.php")
+        mark, handled = program.wait_page(elsewhere + "result_profile_20.php", mark)
+        self.assertEqual(program.dom("window.__calls"), [], "no record for a page elsewhere")
+        for command in ("#share", "#home"):
+            clicked = program.mark()
+            program.click(command)
+            program.wait_event("click", lambda e: e["id"] == command[1:], clicked)
+        time.sleep(1.0)
+        self.assertFalse([e for e in program.events()[mark:] if e["event"] == "arrived"], "nothing navigated")
+        self.assertEqual(len(self.stored_shares()), before, "nothing was shared")
+
+    def test_fitting_across_two_monitors(self):
+        """The window on a second monitor below the first one's top edge, off-screen with a screen
+        layout of our own (Xvfb here gives Qt one monitor whatever its screens)."""
+        self.start_service()
+        windows = self.windows_dir()
+        left, top = 1600, 300
+
+        def run(name, width, height, dpi):
+            config = os.path.join(self.work.path, name + ".json")
+            with open(config, "w") as out:
+                json.dump({"screens": [
+                    {"name": "WIDE", "x": 0, "y": 0, "width": 1600, "height": 1200, "logicalDpi": 96},
+                    {"name": name, "x": left, "y": top, "width": width, "height": height, "logicalDpi": dpi}]},
+                    out)
+            # A session of its own each: the first run may still hold its instance lock.
+            return self.start(windows=windows, x11=False, offscreen_config=config,
+                              runtime_dir=self.work.sub("runtime-" + name),
+                              args=["-qwindowgeometry", f"640x320+{left + 50}+{top + 50}"])
+
+        def frame(handled):
+            x, y, size = handled["frame"].split(",")
+            w, h = size.split("x")
+            return int(x), int(y), int(w), int(h)
+
+        # 1024 by 600 at 96 dots per inch: the window is centred in the work area; the agreement
+        # fits below its top, the taller result page is moved up so its bottom lies on the bottom.
+        program = run("SMALL", 1024, 600, 96)
+        mark, handled = program.wait_page("/134")
+        self.assert_fitted(program, handled)
+        x, y, w, h = frame(handled)
+        self.assertEqual(x, left + (1024 - w) // 2)
+        margin_h = h - int(handled["client"].split("x")[1])
+        centred = top + (600 - (320 + margin_h)) // 2
+        self.assertLess(centred + h, top + 600, "the agreement page fits where the window was")
+        self.assertEqual(y, centred)
+        program.click("#agree")
+        mark, _ = program.wait_page(self.service.software + "start.php", mark)
+        program.click("#load_lastest_result")
+        mark, handled = program.wait_page(self.service.software + "result_20.php", mark)
+        self.assert_fitted(program, handled)
+        x2, y2, w2, h2 = frame(handled)
+        self.assertEqual(x2, x, "the left edge stays")
+        self.assertEqual(y2 + h2, top + 600, "the bottom on the work area's bottom")
+
+        # 1200 by 600 device pixels at 144 dots per inch: the agreement page, 1.5 times its size,
+        # is taller than the work area: the window's top is on the monitor's top edge.
+        program = run("SCALED", 1200, 600, 144)
+        mark, handled = program.wait_page("/134")
+        self.assertEqual(handled["dpr"], 1.5)
+        self.assert_fitted(program, handled)
+        x, y, w, h = frame(handled)
+        self.assertEqual(y, top)
+        self.assertGreater(h * 1.5, 600)
+
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE for this test
 
 if __name__ == "__main__":
+    if not service_command():
+        print("skipped: the web service (tallyhive-service) is not part of this build")
+        sys.exit(SKIPPED)
     unittest.main(verbosity=2)
