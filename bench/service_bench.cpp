@@ -149,8 +149,9 @@ int main(int argc, char** argv) {
         const bool ok = result && result->status == 303;
         if (ok) ++accepted;
         if (!ok) {
-            std::fprintf(stderr, "post failed: %s\n",
-                         result ? std::to_string(result->status).c_str() : httplib::to_string(result.error()).c_str());
+            std::fprintf(
+                stderr, "post failed: %s\n",
+                result ? std::to_string(result->status).c_str() : httplib::to_string(result.error()).c_str());
         }
         return ok;
     });

@@ -69,6 +69,7 @@ table.list th, table.list td { text-align: left; padding: 5px 6px; border-bottom
 form.filters { display: flex; gap: 8px; flex-wrap: wrap; margin-bottom: 10px; }
 form.filters input { font: inherit; padding: 4px 6px; min-width: 16em; }
 a { color: #0d5f63; }
+:lang(ja) .row { grid-template-columns: 190px 1fr; }
 )CSS";
 
 // The bars of the result pages. The program calls these two functions with texts; they are only
@@ -93,12 +94,15 @@ constexpr const char* kBarScript = R"JS(
   }
   function draw() {
     var max = rangeMax();
-    // The label column, gaps and the score text take about 230 pixels of the given width.
-    var room = Math.max(60, Math.min(barWidth, 980) - 250);
     for (var key in bars) {
       var bar = bars[key];
       var fill = bar.element.querySelector('.fill');
       var value = bar.element.querySelector('.value');
+      // The longest bar runs from the bar's own left edge to the nearer of the width the program gives
+      // and the end of the page's column, leaving room for the score beside it.
+      var box = bar.element.getBoundingClientRect();
+      var right = barWidth > 0 ? Math.min(barWidth - 18, box.right) : box.right;
+      var room = Math.max(40, right - box.left - 56);
       if (fill) {
         fill.style.width = Math.round(room * Math.max(0, Math.min(1, bar.score / max))) + 'px';
         if (/^#[0-9A-Fa-f]{3,8}$/.test(bar.colour)) fill.style.backgroundColor = bar.colour;
@@ -314,7 +318,8 @@ std::string ResultPage(Language language, std::string_view serverDateTime) {
 std::string ProfilePage(Language language, std::string_view serverDateTime,
                         std::optional<std::int64_t> shareId) {
     const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "共有しました" : "Shared", true);
+    std::string html = Head(
+        language, shareId ? (ja ? "共有しました" : "Shared") : (ja ? "プロフィール" : "Your profile"), true);
     html += Hidden("server_datetime", serverDateTime);
     if (!shareId) {
         html += ja ? "<p>共有すると、このプロフィールが公開ページになります。</p>"
