@@ -33,6 +33,9 @@ public:
     virtual ~ProgramInfo() = default;
     // Full path of the running program file, as it appears in the built-in pages' addresses.
     virtual std::string ProgramPath() const = 0;
+    // The program file as the user knows it, for the message boxes' caption. Differs from
+    // ProgramPath where addresses carry the path in an encoded form ("my%20tools").
+    virtual std::string ProgramFilePath() const { return ProgramPath(); }
     // The four-part ProductVersion of the program ("2.0.0.1"); empty when it cannot be read.
     virtual std::string ProductVersion() const = 0;
 };

@@ -30,9 +30,11 @@ public:
 class FakeProgramInfo final : public ProgramInfo {
 public:
     std::string path = "/opt/tallyhive/bin/tallyhive";
+    std::string filePath;  // empty: the same as `path`
     std::string productVersion = "2.0.0.1";
 
     std::string ProgramPath() const override { return path; }
+    std::string ProgramFilePath() const override { return filePath.empty() ? path : filePath; }
     std::string ProductVersion() const override { return productVersion; }
 };
 

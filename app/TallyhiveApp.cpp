@@ -24,7 +24,7 @@ private:
 bool CTallyhiveApp::StartUp(StartUpServices& services, const std::function<void()>& runMainWindow) {
     LockRelease release(services.lock);
     if (services.lock.Acquire(kInstanceName) != InstanceState::First) {
-        services.ui.ShowMessage(ProgramCaption(services.program.ProgramPath()),
+        services.ui.ShowMessage(ProgramCaption(services.program.ProgramFilePath()),
                                 AlreadyRunningMessage(services.uiLanguage()), MessageKind::Warning);
         return true;
     }

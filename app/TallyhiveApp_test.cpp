@@ -51,6 +51,32 @@ TEST(StartUp, OneInstancePerUser) {
     }
 }
 
+TEST(StartUp, CaptionIsTheFileNameAsTheUserKnowsIt) {
+    struct Case {
+        const char* path;      // as the pages' addresses carry it
+        const char* filePath;  // as the file system names it
+        const char* caption;
+    };
+    const Case cases[] = {
+        {"/opt/my%20tools/tally%20hive", "/opt/my tools/tally hive", "tally hive"},
+        {"/home/%E5%B1%B1/tallyhive.bin", "/home/山/tallyhive.bin", "tallyhive"},
+        {"C:\\Tools\\Tallyhive.exe", "", "Tallyhive"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        FakeInstanceLock lock;
+        lock.state = InstanceState::AlreadyRunning;
+        FakeUserInterface ui;
+        FakeProgramInfo program;
+        program.path = c.path;
+        program.filePath = c.filePath;
+        StartUpServices services{lock, ui, program, [] { return std::string("en"); }};
+        CTallyhiveApp().StartUp(services, [] {});
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].caption, c.caption);
+    }
+}
+
 TEST(StartUp, LockIsReleasedWhenTheWindowThrows) {
     FakeInstanceLock lock;
     FakeUserInterface ui;

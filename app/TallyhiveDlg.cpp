@@ -168,7 +168,7 @@ DisplayScale CTallyhiveDlg::Scale() {
 }
 
 std::string CTallyhiveDlg::MessageCaption() const {
-    return ProgramCaption(m_services.program.ProgramPath());
+    return ProgramCaption(m_services.program.ProgramFilePath());
 }
 
 void CTallyhiveDlg::ShowWarning(std::string_view text) {

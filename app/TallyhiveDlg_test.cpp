@@ -183,6 +183,15 @@ TEST(PageCommands, FailedLoadShowsTheMessageInTheUsersLanguage) {
         EXPECT_EQ(shell.ui.messages[0].kind, MessageKind::Warning);
         EXPECT_TRUE(shell.page.navigations.empty()) << "the page stays as it was";
     }
+    // The caption names the file as the file system does, not as the pages' addresses encode it.
+    Shell shell;
+    shell.program.path = "/opt/my%20tools/tally%20hive";
+    shell.program.filePath = "/opt/my tools/tally hive";
+    shell.files.datastoreFolder = "C:\\Windows\\Performance\\WinSAT\\DataStore";
+    shell.files.folders[shell.files.datastoreFolder] = {};
+    EXPECT_TRUE(shell.Click(*Element("load_lastest_result", "BUTTON")));
+    ASSERT_EQ(shell.ui.messages.size(), 1u);
+    EXPECT_EQ(shell.ui.messages[0].caption, "tally hive");
 }
 
 TEST(PageCommands, RemeasureReportsEitherFailure) {

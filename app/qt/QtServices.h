@@ -21,13 +21,17 @@ private:
 
 class QtProgramInfo final : public ProgramInfo {
 public:
-    // `programPath`: the program file as the built-in pages' addresses spell it (URL path form).
-    explicit QtProgramInfo(std::string programPath) : m_path(std::move(programPath)) {}
+    // `programPath`: the program file as the built-in pages' addresses spell it (URL path form);
+    // `filePath`: the same file as the file system names it.
+    QtProgramInfo(std::string programPath, std::string filePath)
+        : m_path(std::move(programPath)), m_filePath(std::move(filePath)) {}
     std::string ProgramPath() const override { return m_path; }
+    std::string ProgramFilePath() const override { return m_filePath; }
     std::string ProductVersion() const override;
 
 private:
     std::string m_path;
+    std::string m_filePath;
 };
 
 }  // namespace tallyhive

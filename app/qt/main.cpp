@@ -97,7 +97,7 @@ int main(int argc, char** argv) try {
     const std::string programUrlPath = programUrl.path(QUrl::FullyEncoded).toStdString();
 
     QtUserInterface ui;
-    QtProgramInfo program(programUrlPath);
+    QtProgramInfo program(programUrlPath, QCoreApplication::applicationFilePath().toStdString());
     const std::unique_ptr<FileService> files = MakeFileService(windowsDir);
     const std::unique_ptr<TimeService> time = MakeTimeService();
     const std::unique_ptr<ModuleService> modules = MakeModuleService();
