@@ -34,6 +34,11 @@ int main(int argc, char** argv) try {
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
+    // The window places and sizes itself to fit each page, which only X11 lets a program do: under
+    // a Wayland session it runs through XWayland, unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ResSchemeHandler::RegisterScheme();
     QApplication app(argc, argv);
