@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
+#include <exception>
 #include <thread>
 
 #include "app/qt/TestLog.h"
@@ -84,7 +85,6 @@ bool ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
     // The worker reports through queued calls into the dialog's thread; it ends before the dialog does.
     std::atomic<bool> succeeded{false};
     std::string why;
-    QPointer<QDialog> target(&dialog);
     const OutputSink relay = [&dialog, output](std::string_view chunk) {
         const QString text = QString::fromUtf8(chunk.data(), static_cast<qsizetype>(chunk.size()));
         QMetaObject::invokeMethod(
@@ -97,11 +97,21 @@ bool ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
             Qt::QueuedConnection);
     };
     std::thread worker([&] {
-        const auto temp = MakeTempFolderService();
-        const auto processes = MakeProcessService();
-        const RemeasureServices services{*temp, *processes, EmbeddedRunner(),
-                                         [this] { return NewestFormalStamp(m_files, m_time); }};
-        succeeded = RunRemeasurement(services, relay, &why);
+        // Whatever happens here, the dialog is told to close: an exception leaving this thread
+        // would end the program, and one swallowed without that would leave the dialog open.
+        try {
+            const auto temp = MakeTempFolderService();
+            const auto processes = MakeProcessService();
+            const RemeasureServices services{*temp, *processes, EmbeddedRunner(),
+                                             [this] { return NewestFormalStamp(m_files, m_time); }};
+            succeeded = RunRemeasurement(services, relay, &why);
+        } catch (const std::exception& error) {
+            succeeded = false;
+            why = error.what();
+        } catch (...) {
+            succeeded = false;
+            why = "unexpected failure";
+        }
         QMetaObject::invokeMethod(
             &dialog, [&dialog] { dialog.accept(); }, Qt::QueuedConnection);
     });
