@@ -37,6 +37,14 @@ bool ReadNumber(const std::string& text, int low, int high, int& value) {
     return value >= low && value <= high;
 }
 
+// Digits, one point, digits: how the program writes its own version ("2.00" for 2.0.0.1).
+bool IsReleaseForm(const std::string& text) {
+    const std::size_t point = text.find('.');
+    return point != std::string::npos && point > 0 && point + 1 < text.size() && text.size() <= 16 &&
+           text.find_first_not_of("0123456789.") == std::string::npos &&
+           text.find('.', point + 1) == std::string::npos;
+}
+
 int Usage(const std::string& error) {
     std::fprintf(stderr, "tallyhive-service: %s\n%s", error.c_str(), kUsage);
     return 2;
@@ -71,6 +79,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--store") {
             store = value;
         } else if (arg == "--latest-version") {
+            // The program reads the announced version as one decimal number and compares it with
+            // its own in the same form; "2.0.0.1" would read as 2.0 and never ask anyone to update.
+            if (!IsReleaseForm(value))
+                return Usage("the version must be in the release form, such as " TALLYHIVE_RELEASE_VERSION
+                             ": " +
+                             value);
             options.latestVersion = value;
         } else {
             return Usage("unknown option " + arg);

@@ -158,6 +158,22 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(out[0], "LISTEN")
         self.assertGreaterEqual(int(out[2]), 128, "listen queue length")
 
+    def test_command_line(self):
+        for args, why in [(["--latest-version", "2.0.0.1"], "release form"), (["--latest-version", "abc"], "release form"),
+                          (["--port", "70000"], "not a port"), (["--bogus", "1"], "unknown option"),
+                          (["--port"], "missing value")]:
+            with self.subTest(args=args):
+                out = subprocess.run([PROGRAM, "--port", "0", "--data", self.data, *args], capture_output=True, text=True,
+                                     timeout=30)
+                self.assertEqual(out.returncode, 2)
+                self.assertIn(why, out.stderr)
+        newer = Service(self.data, "--latest-version", "2.10")
+        try:
+            _, _, page = newer.get("/software/tallyhive/start.php")
+            self.assertIn('id="version" value="2.10"', page)
+        finally:
+            newer.stop()
+
     def test_language_is_remembered(self):
         status, headers, page = self.service.get("/software/tallyhive/start.php?lang=ja")
         self.assertIn('lang="ja"', page)
