@@ -77,7 +77,8 @@ bool IsCleanUtf8(std::string_view text) {
     return true;
 }
 
-std::optional<ShareForm> DecodeShareForm(std::string_view body, std::string& why) {
+std::optional<ShareForm> DecodeShareForm(std::string_view body, FormProblem& problem) {
+    problem = {};
     ShareForm form;
     std::array<bool, kFormKeys.size()> seen{};
     std::size_t start = 0;
@@ -94,18 +95,18 @@ std::optional<ShareForm> DecodeShareForm(std::string_view body, std::string& why
         if (!PercentDecode(pair.substr(0, equals), key, true) ||
             !PercentDecode(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1),
                            value, true)) {
-            why = "a value is not correctly percent-encoded";
+            problem.kind = FormProblem::Kind::BadEscape;
             return std::nullopt;
         }
         const auto at = std::find(kFormKeys.begin(), kFormKeys.end(), key);
         if (at == kFormKeys.end()) continue;
         const auto index = static_cast<std::size_t>(at - kFormKeys.begin());
         if (seen[index]) {
-            why = "the key \"" + key + "\" is given twice";
+            problem = {FormProblem::Kind::RepeatedKey, key};
             return std::nullopt;
         }
         if (!IsCleanUtf8(value)) {
-            why = "the value of \"" + key + "\" is not valid UTF-8 text";
+            problem = {FormProblem::Kind::NotText, key};
             return std::nullopt;
         }
         seen[index] = true;
@@ -113,7 +114,7 @@ std::optional<ShareForm> DecodeShareForm(std::string_view body, std::string& why
     }
     for (std::size_t i = 0; i < kFormKeys.size(); ++i) {
         if (!seen[i]) {
-            why = "the key \"" + std::string(kFormKeys[i]) + "\" is missing";
+            problem = {FormProblem::Kind::MissingKey, std::string(kFormKeys[i])};
             return std::nullopt;
         }
     }
@@ -145,22 +146,20 @@ std::optional<double> ReadScore(std::string_view text) {
     return value;
 }
 
-std::string ValidateShare(const ShareForm& form) {
+FormProblem ValidateShare(const ShareForm& form) {
     for (std::size_t i = 0; i < 6; ++i) {
-        if (!ReadScore(form.values[i]))
-            return "the score \"" + std::string(kFormKeys[i]) + "\" is not a number from 1.0 to 9.9";
+        if (!ReadScore(form.values[i])) return {FormProblem::Kind::BadScore, std::string(kFormKeys[i])};
     }
     for (std::size_t i = 6; i < 13; ++i) {
         if (form.values[i].size() > kMaxTextLength)
-            return "the text \"" + std::string(kFormKeys[i]) + "\" is longer than " +
-                   std::to_string(kMaxTextLength) + " bytes";
+            return {FormProblem::Kind::TooLong, std::string(kFormKeys[i])};
     }
     const std::string& code = form.Get("pass_code");
     if (code.size() != 32 || !std::all_of(code.begin(), code.end(), [](char c) {
             return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
         }))
-        return "the pass code is not 32 lower-case hexadecimal digits";
-    if (form.Get("captcha").size() > kMaxTextLength) return "the captcha value is too long";
+        return {FormProblem::Kind::BadPassCode, "pass_code"};
+    if (form.Get("captcha").size() > kMaxTextLength) return {FormProblem::Kind::TooLong, "captcha"};
     return {};
 }
 

@@ -39,79 +39,88 @@ std::string Body(std::string_view replaceKey = {}, std::string_view replacement 
 }
 
 TEST(ShareFormDecoding, TheProgramsFormArrivesIntact) {
-    std::string why;
-    const auto form = DecodeShareForm(Body(), why);
-    ASSERT_TRUE(form) << why;
+    FormProblem problem;
+    const auto form = DecodeShareForm(Body(), problem);
+    ASSERT_TRUE(form) << problem.key;
     EXPECT_EQ(form->Get("cpu_score"), "7.9");
     EXPECT_EQ(form->Get("gpu_information"), "GeForce & <b>");
     EXPECT_EQ(form->Get("captcha"), "");
-    EXPECT_EQ(ValidateShare(*form), "");
+    EXPECT_FALSE(ValidateShare(*form));
 
     // Plain characters, "+" for a space and unknown keys are accepted as browsers send them.
-    const auto plain = DecodeShareForm(Body("machine_information", "machine_information=My+PC&extra=1"), why);
-    ASSERT_TRUE(plain) << why;
+    const auto plain =
+        DecodeShareForm(Body("machine_information", "machine_information=My+PC&extra=1"), problem);
+    ASSERT_TRUE(plain) << problem.key;
     EXPECT_EQ(plain->Get("machine_information"), "My PC");
 }
 
 TEST(ShareFormDecoding, BrokenFormsAreRefused) {
+    using Kind = FormProblem::Kind;
     struct Case {
         std::string body;
-        const char* reason;
+        Kind kind;
+        const char* key;
     };
     const Case cases[] = {
-        {Body("captcha"), "missing"},
-        {Body() + "&cpu_score=%37", "twice"},
-        {Body("disk_information", "disk_information=%4"), "percent"},
-        {Body("disk_information", "disk_information=%zz"), "percent"},
-        {Body("disk_information", "disk_information=%C3%28"), "UTF-8"},
-        {Body("disk_information", "disk_information=%ED%A0%80"), "UTF-8"},
-        {Body("disk_information", "disk_information=a%00b"), "UTF-8"},
-        {"", "missing"},
+        {Body("captcha"), Kind::MissingKey, "captcha"},
+        {Body() + "&cpu_score=%37", Kind::RepeatedKey, "cpu_score"},
+        {Body("disk_information", "disk_information=%4"), Kind::BadEscape, ""},
+        {Body("disk_information", "disk_information=%zz"), Kind::BadEscape, ""},
+        {Body("disk_information", "disk_information=%C3%28"), Kind::NotText, "disk_information"},
+        {Body("disk_information", "disk_information=%ED%A0%80"), Kind::NotText, "disk_information"},
+        {Body("disk_information", "disk_information=a%00b"), Kind::NotText, "disk_information"},
+        {Body("disk_information", "disk_information=a%0Ab"), Kind::NotText, "disk_information"},
+        {Body("disk_information", "disk_information=%C2%85"), Kind::NotText, "disk_information"},
+        {"", Kind::MissingKey, "system_score"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
-        std::string why;
-        EXPECT_FALSE(DecodeShareForm(c.body, why));
-        EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+        FormProblem problem;
+        EXPECT_FALSE(DecodeShareForm(c.body, problem));
+        EXPECT_EQ(problem.kind, c.kind);
+        EXPECT_EQ(problem.key, c.key);
     }
 }
 
 TEST(ShareFormValidation, ScoresLengthsAndPassCode) {
+    using Kind = FormProblem::Kind;
     struct Case {
         std::string_view key;
         std::string value;
-        const char* reason;  // empty: accepted
+        Kind kind;  // None: accepted
     };
     const Case cases[] = {
-        {"cpu_score", "1.0", ""},
-        {"cpu_score", "9.9", ""},
-        {"cpu_score", "8.55", ""},
-        {"cpu_score", "7", ""},
-        {"cpu_score", "0.9", "score"},
-        {"cpu_score", "10.0", "score"},
-        {"cpu_score", "nan", "score"},
-        {"cpu_score", "inf", "score"},
-        {"cpu_score", "7.9<img src=x>", "score"},
-        {"cpu_score", "", "score"},
-        {"cpu_score", "-7.9", "score"},
-        {"cpu_score", "0x7", "score"},
-        {"cpu_score", "7.", "score"},
-        {"machine_information", std::string(kMaxTextLength, 'a'), ""},
-        {"machine_information", std::string(kMaxTextLength + 1, 'a'), "longer"},
-        {"pass_code", "0123456789ABCDEF0123456789ABCDEF", "pass code"},
-        {"pass_code", "0123", "pass code"},
+        {"cpu_score", "1.0", Kind::None},
+        {"cpu_score", "9.9", Kind::None},
+        {"cpu_score", "8.55", Kind::None},
+        {"cpu_score", "7", Kind::None},
+        {"cpu_score", "0.9", Kind::BadScore},
+        {"cpu_score", "10.0", Kind::BadScore},
+        {"system_score", "9.91", Kind::BadScore},
+        {"cpu_score", "nan", Kind::BadScore},
+        {"cpu_score", "inf", Kind::BadScore},
+        {"cpu_score", "7.9<img src=x>", Kind::BadScore},
+        {"cpu_score", "", Kind::BadScore},
+        {"cpu_score", "-7.9", Kind::BadScore},
+        {"cpu_score", "0x7", Kind::BadScore},
+        {"cpu_score", "7.", Kind::BadScore},
+        {"cpu_score", " 7.9", Kind::BadScore},
+        {"machine_information", std::string(kMaxTextLength, 'a'), Kind::None},
+        {"machine_information", std::string(kMaxTextLength + 1, 'a'), Kind::TooLong},
+        {"captcha", std::string(kMaxTextLength + 1, 'a'), Kind::TooLong},
+        {"pass_code", "0123456789ABCDEF0123456789ABCDEF", Kind::BadPassCode},
+        {"pass_code", "0123", Kind::BadPassCode},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value.substr(0, 20));
-        std::string why;
+        FormProblem problem;
         const std::string value = c.key == "pass_code" ? c.value : EncodeFormValue(c.value);
-        const auto form = DecodeShareForm(Body(c.key, std::string(c.key) + "=" + value), why);
-        ASSERT_TRUE(form) << why;
-        const std::string reason = ValidateShare(*form);
-        if (*c.reason == '\0') {
-            EXPECT_EQ(reason, "");
-        } else {
-            EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+        const auto form = DecodeShareForm(Body(c.key, std::string(c.key) + "=" + value), problem);
+        ASSERT_TRUE(form) << problem.key;
+        const FormProblem found = ValidateShare(*form);
+        EXPECT_EQ(found.kind, c.kind);
+        if (c.kind != Kind::None) {
+            EXPECT_EQ(found.key, c.key);
         }
     }
 }

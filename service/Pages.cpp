@@ -366,6 +366,36 @@ std::string RejectedPage(Language language, std::string_view reason) {
     return html;
 }
 
+std::string DescribeProblem(Language language, const FormProblem& problem) {
+    const bool ja = language == Language::Japanese;
+    const std::string key = ja ? "「" + problem.key + "」" : "\"" + problem.key + "\"";
+    using Kind = FormProblem::Kind;
+    switch (problem.kind) {
+        case Kind::None:
+            return {};
+        case Kind::BadEscape:
+            return ja ? "値のパーセントエンコードが正しくありません。"
+                      : "a value is not correctly percent-encoded";
+        case Kind::RepeatedKey:
+            return ja ? "キー" + key + "が二度送られました。" : "the key " + key + " is given twice";
+        case Kind::NotText:
+            return ja ? key + "の値が正しい UTF-8 のテキストではありません。"
+                      : "the value of " + key + " is not valid UTF-8 text";
+        case Kind::MissingKey:
+            return ja ? "キー" + key + "がありません。" : "the key " + key + " is missing";
+        case Kind::BadScore:
+            return ja ? "スコア" + key + "が 1.0 から 9.9 までの数値ではありません。"
+                      : "the score " + key + " is not a number from 1.0 to 9.9";
+        case Kind::TooLong:
+            return ja ? key + "が " + std::to_string(kMaxTextLength) + " バイトを超えています。"
+                      : "the text " + key + " is longer than " + std::to_string(kMaxTextLength) + " bytes";
+        case Kind::BadPassCode:
+            return ja ? "パスコードの形式が正しくありません。"
+                      : "the pass code is not 32 lower-case hexadecimal digits";
+    }
+    return {};
+}
+
 std::string NotFoundPage(Language language) {
     const bool ja = language == Language::Japanese;
     std::string html = Head(language, ja ? "見つかりません" : "Not found", false);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "presentation/ResultPage.h"
+#include "service/Form.h"
 #include "service/Store.h"
 
 // The service's pages. Every text that comes from a share or a request is escaped where it is
@@ -36,6 +37,8 @@ std::string ResultPage(Language language, std::string_view serverDateTime);
 std::string ProfilePage(Language language, std::string_view serverDateTime,
                         std::optional<std::int64_t> shareId);
 std::string RejectedPage(Language language, std::string_view reason);
+// A refused form's problem in words, for RejectedPage.
+std::string DescribeProblem(Language language, const FormProblem& problem);
 std::string NotFoundPage(Language language);
 // The service itself failed (its store is unreachable, say); a share being posted was not stored.
 std::string ServiceErrorPage(Language language, bool wasShare);

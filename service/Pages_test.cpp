@@ -1,6 +1,7 @@
 // The pages keep the program's contract (ids, properties, functions) and show stored texts as text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -72,6 +73,26 @@ TEST(Pages, StoredTextsAreShownAsText) {
         EXPECT_TRUE(Has(html, "&lt;script&gt;alert(1)&lt;/script&gt;&quot;&#39;&amp;"));
     }
     EXPECT_TRUE(Has(ShareListPage(Language::English, {view.share}, {}), "cpu=%3Cscript%3E"));
+}
+
+TEST(Pages, EveryRefusalIsExplainedInBothLanguages) {
+    using Kind = FormProblem::Kind;
+    for (const Kind kind : {Kind::BadEscape, Kind::RepeatedKey, Kind::NotText, Kind::MissingKey,
+                            Kind::BadScore, Kind::TooLong, Kind::BadPassCode}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        const FormProblem problem{kind, "gpu_score"};
+        const std::string english = DescribeProblem(Language::English, problem);
+        const std::string japanese = DescribeProblem(Language::Japanese, problem);
+        EXPECT_FALSE(english.empty());
+        EXPECT_NE(japanese, english);
+        EXPECT_TRUE(std::any_of(japanese.begin(), japanese.end(), [](char c) { return (c & 0x80) != 0; }))
+            << japanese;
+        if (kind != Kind::BadEscape && kind != Kind::BadPassCode) {
+            EXPECT_TRUE(Has(english, "gpu_score")) << english;
+            EXPECT_TRUE(Has(japanese, "gpu_score")) << japanese;
+        }
+    }
+    EXPECT_EQ(DescribeProblem(Language::English, {}), "");
 }
 
 TEST(Pages, LanguagesAndRanges) {

@@ -329,10 +329,10 @@ void Service::Routes() {
                         RejectedPage(language,
                                      japanese ? "フォームの形式が違います。" : "the form is not URL-encoded"),
                         415);
-        std::string why;
-        const std::optional<ShareForm> form = DecodeShareForm(request.body, why);
-        if (form) why = ValidateShare(*form);
-        if (!why.empty()) return Html(response, RejectedPage(language, why), 400);
+        FormProblem problem;
+        const std::optional<ShareForm> form = DecodeShareForm(request.body, problem);
+        if (form) problem = ValidateShare(*form);
+        if (problem) return Html(response, RejectedPage(language, DescribeProblem(language, problem)), 400);
         const std::int64_t now = m_clock.now();
         if (!m_passCodes.Accepts(form->Get("pass_code"), now))
             return Html(response,

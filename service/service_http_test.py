@@ -236,6 +236,7 @@ class ServiceTest(unittest.TestCase):
             self.assertIn("not shared", page, why)
         status, _, page = self.service.post(form(cpu_score="99"), Cookie="tallyhive_lang=ja")
         self.assertIn("共有されませんでした", page)
+        self.assertIn("スコア「cpu_score」が 1.0 から 9.9 までの数値ではありません", page, "the reason in Japanese too")
         big = form(disk_information="x" * 200000)
         status, _, _ = self.service.post(big)
         self.assertGreaterEqual(status, 400)
