@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::size_t kPostgresConnections = 4;
 
-std::string ScoreValueColumn(std::size_t index) {
-    const std::string name = kShareColumns[index];
-    return name.substr(0, name.size() - 6) + "_value";
-}
-
 std::string SelectColumns() {
     std::string select = "SELECT id, created_utc";
     for (const char* column : kShareColumns) select += std::string(", ") + column;
@@ -102,13 +97,16 @@ public:
         });
     }
 
-    Rank RankOf(std::int64_t id, std::size_t scoreIndex) override {
-        if (scoreIndex >= kScoreCount) return {};
+    std::array<Rank, kScoreCount> RanksOf(std::int64_t id) override {
         return Run("ranking a share", [&](pqxx::connection_base& connection) {
             pqxx::read_transaction work(connection);
-            const pqxx::result rows = work.exec_prepared("rank" + std::to_string(scoreIndex), id);
-            if (rows.empty()) return Rank{};
-            return Rank{rows[0][0].as<std::int64_t>(), rows[0][1].as<std::int64_t>()};
+            const pqxx::result rows = work.exec_prepared("ranks", id);
+            std::array<Rank, kScoreCount> out{};
+            if (rows.empty()) return out;
+            const auto total = rows[0][static_cast<int>(kScoreCount)].as<std::int64_t>();
+            for (std::size_t i = 0; i < kScoreCount; ++i)
+                out[i] = Rank{rows[0][static_cast<int>(i)].as<std::int64_t>(), total};
+            return out;
         });
     }
 
@@ -153,12 +151,7 @@ private:
                         " WHERE ($1 = '' OR cpu_information = $1) AND ($2 = '' OR gpu_information = $2)"
                         " AND ($3 = 0 OR id < $3) ORDER BY id DESC LIMIT $4");
         connection->prepare("count", "SELECT COUNT(*) FROM shares");
-        for (std::size_t i = 0; i < kScoreCount; ++i) {
-            const std::string column = ScoreValueColumn(i);
-            connection->prepare("rank" + std::to_string(i),
-                                "SELECT (SELECT COUNT(*) FROM shares WHERE " + column + " > s." + column +
-                                    ") + 1, (SELECT COUNT(*) FROM shares) FROM shares s WHERE s.id = $1");
-        }
+        connection->prepare("ranks", RanksQuery("$1"));
         return connection;
     }
 

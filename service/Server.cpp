@@ -285,7 +285,8 @@ void Service::Routes() {
         if (!share) return Html(response, NotFoundPage(language), 404);
         ShareView view;
         view.share = *share;
-        for (std::size_t i = 0; i < kScoreCount; ++i) view.ranks.push_back(m_store->RankOf(share->id, i));
+        const auto ranks = m_store->RanksOf(share->id);
+        view.ranks.assign(ranks.begin(), ranks.end());
         ShareQuery same;
         same.cpu = share->texts[8];
         same.limit = 11;

@@ -38,9 +38,11 @@ public:
         Check();
         return {m_shares.rbegin(), m_shares.rend()};
     }
-    Rank RankOf(std::int64_t, std::size_t) override {
+    std::array<Rank, kScoreCount> RanksOf(std::int64_t) override {
         Check();
-        return {1, static_cast<std::int64_t>(m_shares.size())};
+        std::array<Rank, kScoreCount> ranks{};
+        ranks.fill({1, static_cast<std::int64_t>(m_shares.size())});
+        return ranks;
     }
     std::int64_t Count() override {
         Check();

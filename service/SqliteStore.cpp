@@ -14,6 +14,20 @@ const std::array<const char*, kShareTexts> kShareColumns = {
     "disk_score",      "system_information", "machine_information", "cpu_information", "memory_information",
     "gpu_information", "game_information",   "disk_information"};
 
+std::string ScoreValueColumn(std::size_t index) {
+    const std::string name = kShareColumns[index];
+    return name.substr(0, name.size() - 6) + "_value";  // "cpu_score" -> "cpu_value"
+}
+
+std::string RanksQuery(const std::string& parameter) {
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < kScoreCount; ++i) {
+        const std::string column = ScoreValueColumn(i);
+        sql += "(SELECT COUNT(*) FROM shares WHERE " + column + " > s." + column + ") + 1, ";
+    }
+    return sql + "(SELECT COUNT(*) FROM shares) FROM shares s WHERE s.id = " + parameter;
+}
+
 namespace {
 
 struct DatabaseCloser {
@@ -24,11 +38,6 @@ struct StatementFinalizer {
 };
 using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
 using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-std::string ScoreValueColumn(std::size_t index) {
-    const std::string name = kShareColumns[index];
-    return name.substr(0, name.size() - 6) + "_value";  // "cpu_score" -> "cpu_value"
-}
 
 // Resets a cached statement when the caller is done with it, whatever happened.
 class Use {
@@ -77,7 +86,8 @@ public:
                               " WHERE (?1 = '' OR cpu_information = ?1) AND (?2 = '' OR gpu_information = ?2)"
                               " AND (?3 = 0 OR id < ?3) ORDER BY id DESC LIMIT ?4",
                           why) &&
-               PrepareOne(m_count, "SELECT COUNT(*) FROM shares", why);
+               PrepareOne(m_count, "SELECT COUNT(*) FROM shares", why) &&
+               PrepareOne(m_ranks, RanksQuery("?"), why);
     }
 
     std::int64_t Add(const StoredShare& share, const std::string& fingerprint, std::int64_t sinceUtc,
@@ -135,19 +145,18 @@ public:
         return shares;
     }
 
-    Rank RankOf(std::int64_t id, std::size_t scoreIndex) override {
-        if (scoreIndex >= kScoreCount) return {};
+    std::array<Rank, kScoreCount> RanksOf(std::int64_t id) override {
         std::lock_guard lock(m_mutex);
-        const std::string column = ScoreValueColumn(scoreIndex);
-        sqlite3_stmt* raw = nullptr;
-        const std::string sql = "SELECT (SELECT COUNT(*) FROM shares WHERE " + column + " > s." + column +
-                                ") + 1, (SELECT COUNT(*) FROM shares) FROM shares s WHERE s.id = ?";
-        if (sqlite3_prepare_v2(m_db.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-            Throw("ranking a share");
-        const Statement statement(raw);
-        sqlite3_bind_int64(raw, 1, id);
-        if (sqlite3_step(raw) != SQLITE_ROW) return {};
-        return Rank{sqlite3_column_int64(raw, 0), sqlite3_column_int64(raw, 1)};
+        Use ranks(m_ranks.get());
+        sqlite3_bind_int64(*ranks, 1, id);
+        std::array<Rank, kScoreCount> out{};
+        const int step = sqlite3_step(*ranks);
+        if (step == SQLITE_DONE) return out;
+        if (step != SQLITE_ROW) Throw("ranking a share");
+        const std::int64_t total = sqlite3_column_int64(*ranks, static_cast<int>(kScoreCount));
+        for (std::size_t i = 0; i < kScoreCount; ++i)
+            out[i] = Rank{sqlite3_column_int64(*ranks, static_cast<int>(i)), total};
+        return out;
     }
 
     std::int64_t Count() override {
@@ -188,7 +197,7 @@ private:
 
     std::mutex m_mutex;  // one connection, used by one request at a time
     Database m_db;
-    Statement m_insert, m_recent, m_find, m_list, m_count;
+    Statement m_insert, m_recent, m_find, m_list, m_count, m_ranks;
 };
 
 bool Execute(sqlite3* db, const std::string& sql, std::string& why) {

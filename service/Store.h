@@ -48,8 +48,9 @@ public:
     virtual std::optional<StoredShare> Find(std::int64_t id) = 0;
     // Newest first.
     virtual std::vector<StoredShare> List(const ShareQuery& query) = 0;
-    // Position of the share's score `scoreIndex` (0-5) among all shares, highest first.
-    virtual Rank RankOf(std::int64_t id, std::size_t scoreIndex) = 0;
+    // Positions of the share's six scores among all shares, highest first, in one look at the store;
+    // all empty (total 0) when there is no such share.
+    virtual std::array<Rank, kScoreCount> RanksOf(std::int64_t id) = 0;
     virtual std::int64_t Count() = 0;
 };
 
@@ -61,5 +62,9 @@ std::unique_ptr<ShareStore> OpenPostgresStore(const std::string& url, std::strin
 
 // The column names, in text order.
 extern const std::array<const char*, kShareTexts> kShareColumns;
+// The numeric column of score `index` ("cpu_score" is kept as text and as "cpu_value").
+std::string ScoreValueColumn(std::size_t index);
+// One statement giving a share's six positions and the number of shares; `parameter` names the id.
+std::string RanksQuery(const std::string& parameter);
 
 }  // namespace tallyhive::service

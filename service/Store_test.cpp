@@ -91,13 +91,23 @@ TEST_P(Store, AddFindListAndDuplicates) {
 TEST_P(Store, RanksCountHigherScores) {
     const std::string cpu = Unique("rank");
     bool duplicate = false;
-    const std::int64_t low = m_store->Add(Share("1.0", "1.0", cpu), "r1" + cpu, 0, duplicate);
-    const std::int64_t high = m_store->Add(Share("9.9", "9.9", cpu), "r2" + cpu, 0, duplicate);
-    const Rank best = m_store->RankOf(high, 1);
-    EXPECT_EQ(best.position, 1);
-    EXPECT_EQ(best.total, m_base + 2);
-    EXPECT_EQ(m_store->RankOf(low, 1).position, best.total) << "nothing scores below 1.0";
-    EXPECT_EQ(m_store->RankOf(low, 99).total, 0);
+    StoredShare lowShare = Share("1.0", "1.0", cpu);
+    StoredShare highShare = Share("9.9", "9.9", cpu);
+    highShare.texts[2] = "9.9";  // memory; the other three stay 5.0 in both, a tie
+    const std::int64_t low = m_store->Add(lowShare, "r1" + cpu, 0, duplicate);
+    const std::int64_t high = m_store->Add(highShare, "r2" + cpu, 0, duplicate);
+    const auto best = m_store->RanksOf(high);
+    const auto worst = m_store->RanksOf(low);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(best[i].position, 1);
+        EXPECT_EQ(best[i].total, m_base + 2);
+        EXPECT_EQ(worst[i].total, m_base + 2);
+    }
+    EXPECT_EQ(worst[0].position, worst[0].total) << "nothing scores below 1.0";
+    EXPECT_EQ(worst[1].position, worst[1].total);
+    EXPECT_EQ(worst[3].position, best[3].position) << "equal scores share a place";
+    EXPECT_EQ(m_store->RanksOf(high + 1000)[0].total, 0) << "no such share";
 }
 
 TEST_P(Store, TextsSurviveExactly) {

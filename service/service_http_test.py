@@ -9,6 +9,7 @@ import hashlib
 import http.client
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -202,6 +203,7 @@ class ServiceTest(unittest.TestCase):
             self.assertNotIn("<script>alert", page)
             self.assertIn("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; 日本", page)
             self.assertIn("default-src 'none'", headers.get("Content-Security-Policy", ""))
+            self.assertEqual(len(re.findall(r"全 \d+ 件中 \d+ 位", page)), 6, "a rank for each score")
         status, _, body = self.service.get("/software/tallyhive/api/shares/" + share_id)
         self.assertEqual(json.loads(body)["machine_information"], hostile)
         status, _, page = self.service.get("/software/tallyhive/shares.php?cpu=" + urllib.parse.quote(CPU))
