@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "service/Form.h"
 #include "service/Pages.h"
@@ -233,10 +234,21 @@ int Service::Bind() {
 }
 
 bool Service::Serve() {
-    return m_server->listen_after_bind();
+    m_serving = true;
+    if (m_stopRequested) {
+        m_serving = false;
+        return true;
+    }
+    const bool served = m_server->listen_after_bind();
+    m_serving = false;
+    return served;
 }
 
 void Service::Stop() {
+    // The HTTP library ignores a stop that comes before it listens, and would then serve for ever: a
+    // stop asked for that early is seen by Serve, or waited out here until the server is listening.
+    m_stopRequested = true;
+    while (m_serving && !m_server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     m_server->stop();
 }
 

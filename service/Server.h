@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,7 +37,7 @@ public:
 
     // Binds the listening socket; returns the port (the one picked when 0 was asked), or -1.
     int Bind();
-    // Serves until Stop; false when it could not serve at all.
+    // Serves until Stop, also when Stop came first; false when it could not serve at all.
     bool Serve();
     // Safe from another thread; requests being answered are finished first.
     void Stop();
@@ -49,6 +50,8 @@ private:
     ServiceClock m_clock;
     PassCodeWindow m_passCodes;
     std::unique_ptr<httplib::Server> m_server;
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_serving{false};
 };
 
 }  // namespace tallyhive::service

@@ -153,6 +153,14 @@ TEST(Service, TheProgramsFormIsStoredAsTheRecordHadIt) {
     EXPECT_EQ(share.createdUtc, kNow);
 }
 
+TEST(Service, AStopRightAfterStartingEndsTheService) {
+    // A supervisor may stop the service the moment it has started; the stop must not be lost.
+    for (int round = 0; round < 50; ++round) {
+        Running running(false);
+        ASSERT_GT(running.Port(), 0);
+    }
+}
+
 TEST(Service, AFailingStoreIsReportedAsAFailure) {
     Running running(true);
     ASSERT_GT(running.Port(), 0);
