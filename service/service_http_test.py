@@ -254,6 +254,11 @@ class ServiceTest(unittest.TestCase):
         self.service = Service(self.data)
         self.assertEqual(self.service.count(), 20)
 
+    def test_stop_right_after_start(self):
+        for _ in range(10):
+            quick = Service(self.data)
+            self.assertEqual(quick.stop(), 0, "a stop the moment the port is known ends the service")
+
     def test_stop_under_load_keeps_every_answered_share(self):
         answered, attempts, lock = [], [0], threading.Lock()
         stop = threading.Event()
