@@ -55,11 +55,12 @@ bool RunConsoleCommand(ProcessService& processes, std::string_view programPath, 
         return false;
     }
 
-    // A failed write is not fatal: the interpreter may already have ended, and the loop below still
-    // waits for it and reports its status.
+    // A command line that could not be typed (the interpreter ended early, or the line cannot be
+    // given in the interpreter's code page) never ran: the interpreter's status would say nothing
+    // about it. The loop below still waits for the interpreter, so none is left behind.
     const InterpreterSyntax syntax = processes.Syntax();
-    if (interpreter->WriteInput(CommandLineFor(syntax, programPath, arguments)))
-        interpreter->WriteInput(ExitLineFor(syntax));
+    const bool typed = interpreter->WriteInput(CommandLineFor(syntax, programPath, arguments));
+    if (typed) interpreter->WriteInput(ExitLineFor(syntax));
     interpreter->CloseInput();
 
     std::string chunk;
@@ -90,6 +91,10 @@ bool RunConsoleCommand(ProcessService& processes, std::string_view programPath, 
     }
 
     const std::optional<std::uint32_t> status = interpreter->ExitCode();
+    if (!typed) {
+        SetWhy(why, "the command line could not be typed into the command interpreter");
+        return false;
+    }
     if (!status) {
         SetWhy(why, "the command interpreter ended without an exit status (it was killed)");
         return false;

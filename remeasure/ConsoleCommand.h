@@ -72,8 +72,9 @@ std::string ExitLineFor(InterpreterSyntax syntax);
 // Starts the interpreter, types the command line and the exit line into it, closes its input (so a
 // program that reads its standard input cannot swallow the exit line and leave the interpreter
 // waiting), relays its output to `sink` until it has ended, and stores its exit status in
-// `exitCode`. Returns false, leaving `exitCode` untouched, when the interpreter could not be started
-// or its exit status could not be read: an unknown outcome is never reported as success.
+// `exitCode`. Returns false, leaving `exitCode` untouched, when the interpreter could not be started,
+// the command line could not be typed into it, or its exit status could not be read: an unknown
+// outcome is never reported as success.
 bool RunConsoleCommand(ProcessService& processes, std::string_view programPath, std::string_view arguments,
                        std::uint32_t& exitCode, const OutputSink& sink, std::string* why = nullptr);
 

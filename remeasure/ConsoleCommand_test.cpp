@@ -163,11 +163,15 @@ TEST(RunConsoleCommand, EndsWhenABackgroundProgramKeepsWritingAfterTheInterprete
     EXPECT_GE(relayed, std::size_t{1} << 20) << "a full pipe's worth is still relayed";
 }
 
-TEST(RunConsoleCommand, AFailedWriteStillWaitsForTheInterpreterAndReportsIt) {
-    FakeProcessService processes({.writeFails = true, .endsAfterQuestions = 2, .exitCode = 127u});
+TEST(RunConsoleCommand, ALineNeverTypedIsAFailureAfterTheInterpreterHasEnded) {
+    // The interpreter's status (0 here) says nothing about a command it was never given.
+    FakeProcessService processes({.writeFails = true, .endsAfterQuestions = 2, .exitCode = 0u});
     const RunResult run = RunWith(processes);
-    EXPECT_TRUE(run.ok);
-    EXPECT_EQ(run.exitCode, 127u);
+    EXPECT_FALSE(run.ok);
+    EXPECT_NE(run.why.find("could not be typed"), std::string::npos) << run.why;
+    EXPECT_EQ(run.exitCode, 4242u);
+    const auto& events = processes.log.events;
+    EXPECT_GE(std::count(events.begin(), events.end(), "ended?"), 2) << "the interpreter was waited for";
     EXPECT_NE(std::find(processes.log.events.begin(), processes.log.events.end(), "close-input"),
               processes.log.events.end());
 }

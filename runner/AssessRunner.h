@@ -19,7 +19,7 @@ std::string WindowsWinsatPath(unsigned majorVersion, std::optional<bool> wow64);
 // Runs `winsatPath` with kWinsatArguments through RunConsoleCommand, relaying the output to `sink`.
 // Returns the runner's exit code: 0 when the interpreter ran to its end, whatever winsat reported
 // (the main program judges the assessment by the file it leaves), 1 when the interpreter could not
-// be started or its end could not be told; `why` then says why.
+// be started, the line could not be typed into it or its end could not be told; `why` says why.
 int RunAssessment(ProcessService& processes, std::string_view winsatPath, const OutputSink& sink,
                   std::string* why = nullptr);
 

@@ -187,8 +187,9 @@ TEST(PosixRunConsoleCommand, AnInterpreterThatEndsWithoutReadingItsInputDoesNotK
     // The command line is larger than a pipe buffer, so writing it must meet the closed pipe; a
     // SIGPIPE would end this test program.
     const RunResult run = RunThrough("/bin/true", "/x", std::string(1 << 20, 'a'));
-    EXPECT_TRUE(run.ok) << run.why;
-    EXPECT_EQ(run.exitCode, 0u);
+    // The interpreter ended with 0, but the command was never given to it.
+    EXPECT_FALSE(run.ok);
+    EXPECT_NE(run.why.find("could not be typed"), std::string::npos) << run.why;
 }
 
 TEST(PosixRunConsoleCommand, TheInterpreterGetsOrdinarySignalsEvenWhenTheCallerIgnoresThem) {
