@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
@@ -59,10 +61,57 @@ TEST(Win32RunConsoleCommand, ALineOutsideTheConsolePageIsNeverTyped) {
     ASSERT_FALSE(win32::EncodeExactly(L"\u65e5\u672c", win32::ConsoleInputCodePage(), bytes));
     std::uint32_t status = 7;
     std::string output, why;
-    RunConsoleCommand(
+    EXPECT_FALSE(RunConsoleCommand(
         *processes, SystemProgram("cmd.exe"), "/c echo marker-\xE6\x97\xA5\xE6\x9C\xAC", status,
-        [&](std::string_view chunk) { output.append(chunk); }, &why);
+        [&](std::string_view chunk) { output.append(chunk); }, &why));
     EXPECT_EQ(output.find("marker-"), std::string::npos) << output;
+    EXPECT_EQ(status, 7u);
+}
+
+// The interpreter shares this program's console: Ctrl+C or Ctrl+Break there would end this program
+// in the middle of the run and leave the runner behind. While the run lasts the run's own handler
+// takes them. A handler of the test's, set before the run, would be asked only after it (the newest
+// handler is asked first) and so tells whether an event got past the run's handler; it also keeps
+// this test program alive if one does.
+std::atomic<int> g_breaksPastTheRun{0};
+BOOL WINAPI CountBreak(DWORD) {
+    ++g_breaksPastTheRun;
+    return TRUE;
+}
+
+TEST(Win32RunConsoleCommand, ConsoleBreaksDuringTheRunDoNotEndThisProgram) {
+    // Wine generates only Ctrl+C for a whole console (Ctrl+Break fails there, and closing the console
+    // window cannot be generated at all); the same handler takes all three on Windows.
+    const std::vector<DWORD> events =
+        UnderWine() ? std::vector<DWORD>{CTRL_C_EVENT} : std::vector<DWORD>{CTRL_C_EVENT, CTRL_BREAK_EVENT};
+    for (const DWORD event : events) {
+        SCOPED_TRACE(event);
+        // Without a console, as the Windows program starts (and ends each run): the run gives it one,
+        // shared with the interpreter. (Under Wine a test started from a terminal has a console that
+        // takes no events.)
+        ::FreeConsole();
+        ASSERT_TRUE(::SetConsoleCtrlHandler(&CountBreak, TRUE));
+        g_breaksPastTheRun = 0;
+        const auto processes = MakeProcessService();
+        std::uint32_t status = 0;
+        std::string output, why;
+        bool sent = false;
+        RunConsoleCommand(
+            *processes, SystemProgram("cmd.exe"), "/c echo started", status,
+            [&](std::string_view chunk) {
+                output.append(chunk);
+                if (!sent && output.find("started") != std::string::npos) {
+                    sent = ::GenerateConsoleCtrlEvent(event, 0) != 0;
+                    // The event is handled on a thread of its own: it arrives while the run lasts.
+                    ::Sleep(300);
+                }
+            },
+            &why);
+        EXPECT_TRUE(sent) << "error " << ::GetLastError() << "\n" << output;
+        EXPECT_EQ(g_breaksPastTheRun, 0);
+        ::SetConsoleCtrlHandler(&CountBreak, FALSE);
+    }
+    ::FreeConsole();
 }
 
 TEST(Win32RunConsoleCommand, AnInterpreterThatCannotStartIsAFailure) {
