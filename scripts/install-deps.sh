@@ -9,7 +9,9 @@ core=(cmake ninja-build g++ make pkg-config git python3 clang-format
 service=(libcpp-httplib-dev libsqlite3-dev libpqxx-dev postgresql chromium iproute2)
 desktop=(qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev xvfb xauth xdotool
          fonts-noto-cjk fonts-dejavu-core)
-windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 icoutils zip)
+# wine32 (from the i386 architecture) runs the shipped 32-bit program and its tests as a 32-bit
+# program on 64-bit Windows, the way most users run it.
+windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386 icoutils zip)
 
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(core service desktop windows)
@@ -33,5 +35,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "install-deps: installing ${missing[*]}"
+case " ${missing[*]} " in
+  *:i386\ *) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+esac
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

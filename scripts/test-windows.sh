@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows build: cross-compiles the core, the Windows platform layer and their tests with
-# MinGW-w64 (x86_64, so they run under wine64 without 32-bit system libraries) and runs the tests
-# in a throw-away Wine prefix that asks to download nothing. Then builds the shipped i686 program.
+# The Windows builds: cross-compiles the core, the Windows platform layer, the program and their
+# tests with MinGW-w64 and runs the tests in a throw-away 64-bit Wine prefix that asks to download
+# nothing: the x86_64 build natively, then the shipped i686 build as a 32-bit program on 64-bit
+# Windows (WOW64, with its redirected system folder). Then packs the i686 release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -13,10 +14,12 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 /usr/lib/wine/wineserver -p || true
 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j "$jobs"
-# A Wine program now and then fails to start when several start at once: such a test is run again.
-ctest --preset win64 -j "$jobs" --repeat until-pass:2
+for preset in win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  # A Wine program now and then fails to start when several start at once: such a test is run again.
+  ctest --preset "$preset" -j "$jobs" --repeat until-pass:2
+done
 
 # The program under Wine: its window comes up with the browser control in place (Wine has no engine
 # to render pages with, so nothing more can be seen here), and a second start is refused with the
@@ -33,19 +36,22 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
   # The prefix's desktop process was started without a display: a fresh server starts it anew on this one.
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w
-  timeout 60 /usr/lib/wine/wine64 build/win64/app/win32/tallyhive.exe &
-  program=$!
-  box=""
-  for _ in $(seq 100); do
-    box=$(xdotool search --onlyvisible --name '^tallyhive$' 2>/dev/null | head -n 1 || true)
-    [ -n "$box" ] && break
-    sleep 0.3
+  for build in "wine64 build/win64" "wine build/win32"; do
+    set -- $build
+    timeout 60 "/usr/lib/wine/$1" "$2/app/win32/tallyhive.exe" &
+    program=$!
+    box=""
+    for _ in $(seq 100); do
+      box=$(xdotool search --onlyvisible --name '^tallyhive$' 2>/dev/null | head -n 1 || true)
+      [ -n "$box" ] && break
+      sleep 0.3
+    done
+    [ -n "$box" ] || { echo "test-windows: the program ($2) showed no message" >&2; exit 1; }
+    sleep 0.5
+    xdotool windowfocus --sync "$box" key Return
+    wait "$program" || { echo "test-windows: the program ($2) did not end cleanly" >&2; exit 1; }
+    echo "test-windows: the program ($2) started, reported the missing browser control and ended"
   done
-  [ -n "$box" ] || { echo "test-windows: the program showed no message" >&2; exit 1; }
-  sleep 0.5
-  xdotool windowfocus --sync "$box" key Return
-  wait "$program" || { echo "test-windows: the program did not end cleanly" >&2; exit 1; }
-  echo "test-windows: the program started, reported the missing browser control and ended"
 fi
 
 scripts/release-windows.sh

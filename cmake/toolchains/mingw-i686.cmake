@@ -11,3 +11,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One program file with no DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Tests run as a 32-bit program on 64-bit Windows: Wine's WOW64, with wine32 beside wine64.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
