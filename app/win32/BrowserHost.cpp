@@ -84,16 +84,12 @@ BrowserHost::BrowserHost(HWND window, Callbacks callbacks)
     : m_window(window),
       m_callbacks(std::move(callbacks)),
       m_browserEvents([this](DISPID id, DISPPARAMS* parameters) {
-          // DocumentComplete(pDisp, URL): the arguments come last first.
-          if (id != DISPID_DOCUMENTCOMPLETE || !parameters || parameters->cArgs < 2) return;
-          const VARIANT& url = parameters->rgvarg[0];
-          const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
-          std::string address;
-          if (text && text->vt == VT_BSTR && text->bstrVal)
-              address = win32::Narrow(std::wstring_view(text->bstrVal, ::SysStringLen(text->bstrVal)));
+          if (id != DISPID_DOCUMENTCOMPLETE) return;
+          const std::optional<std::string> address = TopLevelDocumentAddress(parameters, m_browser.Get());
+          if (!address) return;
           // Each document gets the click hook anew.
           ConnectDocumentEvents();
-          if (m_callbacks.documentComplete) m_callbacks.documentComplete(address);
+          if (m_callbacks.documentComplete) m_callbacks.documentComplete(*address);
       }),
       m_documentEvents([this](DISPID id, DISPPARAMS*) {
           if (m_callbacks.documentEvent) m_callbacks.documentEvent(id);

@@ -81,6 +81,24 @@ bool ToText(const VARIANT& value, std::string& text) {
 
 }  // namespace dispatch
 
+std::optional<std::string> TopLevelDocumentAddress(const DISPPARAMS* parameters, IUnknown* browser) {
+    // DocumentComplete(pDisp, URL): the arguments come last first.
+    if (!parameters || parameters->cArgs < 2) return std::nullopt;
+    const VARIANT& from = parameters->rgvarg[1];
+    const VARIANT& url = parameters->rgvarg[0];
+    // A frame's document names the frame's own browser object: only the same object as the control
+    // (compared by identity, as COM defines it) means the page itself.
+    if (browser && from.vt == VT_DISPATCH && from.pdispVal) {
+        ComPtr<IUnknown> notified, ours;
+        from.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(notified.Put()));
+        browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ours.Put()));
+        if (!notified || notified.Get() != ours.Get()) return std::nullopt;
+    }
+    const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
+    if (!text || text->vt != VT_BSTR || !text->bstrVal) return std::string();
+    return Narrow(std::wstring_view(text->bstrVal, ::SysStringLen(text->bstrVal)));
+}
+
 std::string DispatchElement::Id() const {
     ScopedVariant value;
     std::string text;

@@ -4,6 +4,7 @@
 #include <oaidl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/PageBridge.h"
@@ -25,6 +26,11 @@ public:
                           const std::string* postData) = 0;
     virtual void Refresh() = 0;
 };
+
+// The address in a document-complete notification (arguments: the browser whose document finished,
+// then the address) when it is the one for `browser`'s own top-level document. Empty for a frame's
+// document, which notifies too, and for a notification without an address.
+std::optional<std::string> TopLevelDocumentAddress(const DISPPARAMS* parameters, IUnknown* browser);
 
 // An element of the shown page, held by its dispatch interface.
 class DispatchElement final : public PageElement {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tallyhive {
@@ -241,6 +242,49 @@ TEST(DispatchElement, IdTagAndParent) {
     EXPECT_EQ(parent->TagName(), "DIV");
     EXPECT_EQ(parent->Id(), "");
     EXPECT_FALSE(parent->Parent());
+}
+
+// Page arrival: the control's own document completing, not a frame's inside it.
+TEST(TopLevelDocumentAddress, OnlyTheControlsOwnDocumentArrives) {
+    FakeDispatch control, frame;
+    win32::UniqueBstr url(std::wstring_view(L"http://127.0.0.1:8470/as/software/tallyhive/start.php"));
+    VARIANT address;
+    ::VariantInit(&address);
+    address.vt = VT_BSTR;
+    address.bstrVal = url.Get();
+    VARIANT byReference;
+    ::VariantInit(&byReference);
+    byReference.vt = VT_BYREF | VT_VARIANT;
+    byReference.pvarVal = &address;
+    VARIANT empty;
+    ::VariantInit(&empty);
+    auto from = [](FakeDispatch* browser) {
+        VARIANT value;
+        ::VariantInit(&value);
+        value.vt = VT_DISPATCH;
+        value.pdispVal = browser;
+        return value;
+    };
+    const std::string start = "http://127.0.0.1:8470/as/software/tallyhive/start.php";
+    struct Case {
+        const char* why;
+        std::vector<VARIANT> lastFirst;  // as the notification passes them
+        std::optional<std::string> want;
+    };
+    const Case cases[] = {
+        {"the control's page, address by reference", {byReference, from(&control)}, start},
+        {"the control's page, address by value", {address, from(&control)}, start},
+        {"a frame inside the page", {byReference, from(&frame)}, std::nullopt},
+        {"no address: still the page", {empty, from(&control)}, std::string()},
+        {"too few arguments", {byReference}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::vector<VARIANT> args = c.lastFirst;
+        DISPPARAMS parameters{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+        EXPECT_EQ(TopLevelDocumentAddress(&parameters, &control), c.want);
+    }
+    EXPECT_EQ(TopLevelDocumentAddress(nullptr, &control), std::nullopt);
 }
 
 }  // namespace
