@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/win32/EmbeddedRunnerWin32.h"
 #include "app/win32/testing/AssessmentFiles.h"
 #include "assessment/AssessmentResult.h"
 #include "assessment/Loading.h"
@@ -54,14 +55,7 @@ public:
     ~ProgramResources() {
         if (m_module) ::FreeLibrary(m_module);
     }
-    RunnerImage Runner() const {
-        const HRSRC found = m_module ? ::FindResourceW(m_module, MAKEINTRESOURCEW(131), L"EXE") : nullptr;
-        const HGLOBAL loaded = found ? ::LoadResource(m_module, found) : nullptr;
-        const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-        if (!bytes) return RunnerImage{{}, "AssessRunner.exe"};
-        return RunnerImage{{static_cast<const unsigned char*>(bytes), ::SizeofResource(m_module, found)},
-                           "AssessRunner.exe"};
-    }
+    RunnerImage Runner() const { return m_module ? RunnerResourceOf(m_module) : RunnerImage{}; }
 
 private:
     HMODULE m_module;
