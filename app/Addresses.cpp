@@ -2,13 +2,10 @@
 
 #include <algorithm>
 
+#include "base/Text.h"
 #include "share/ShareForm.h"
 
 namespace tallyhive {
-
-std::string_view DefaultServiceRoot() {
-    return TALLYHIVE_SERVICE_ROOT;
-}
 
 std::string ServiceAddresses::StartPage(std::string_view uiLanguage) const {
     return SoftwareRoot() + "start.php?lang=" + std::string(uiLanguage);
@@ -23,25 +20,11 @@ std::string ServiceAddresses::ShareEndpoint() const {
     return m_root + std::string(kSharePath);
 }
 
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool NormalizeServiceRoot(std::string_view text, std::string& root, std::string& why) {
     std::string_view scheme;
-    if (StartsWithNoCase(text, "http://")) {
+    if (StartsWithIgnoringAsciiCase(text, "http://")) {
         scheme = "http://";
-    } else if (StartsWithNoCase(text, "https://")) {
+    } else if (StartsWithIgnoringAsciiCase(text, "https://")) {
         scheme = "https://";
     } else {
         why = "the service root must begin with http:// or https://";
@@ -62,9 +45,7 @@ bool NormalizeServiceRoot(std::string_view text, std::string& root, std::string&
     // them matches.
     std::string tail(rest);
     const std::size_t authorityEnd = std::min(tail.find('/'), tail.size());
-    for (std::size_t i = 0; i < authorityEnd; ++i) {
-        if (tail[i] >= 'A' && tail[i] <= 'Z') tail[i] = static_cast<char>(tail[i] - 'A' + 'a');
-    }
+    for (std::size_t i = 0; i < authorityEnd; ++i) tail[i] = LowerAscii(tail[i]);
     root = std::string(scheme) + tail;
     if (root.back() != '/') root.push_back('/');
     return true;

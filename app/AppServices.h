@@ -8,7 +8,7 @@
 
 // The small platform services the application shell needs besides the page bridge: message boxes,
 // the user's browser, the program file, the single-instance lock, and the main window with its
-// monitors. Each host implements them in files of its own; tests use app/FakeAppServices.h.
+// monitors. Each host implements them in files of its own; tests use the fakes in app/testing.
 namespace tallyhive {
 
 enum class MessageKind {
@@ -53,10 +53,6 @@ public:
     // Gives the lock up; nothing when none is held. Safe to call twice.
     virtual void Release() = 0;
 };
-
-// The POSIX lock: a file lock in the user's runtime folder that the kernel drops when the process
-// dies, so a crash never leaves a stale lock. `runtimeDir` replaces $XDG_RUNTIME_DIR (tests).
-std::unique_ptr<InstanceLock> MakeInstanceLock(const std::string& runtimeDir = {});
 
 // Rectangles in device pixels; right and bottom lie just outside, as the platforms count them.
 struct Rect {

@@ -1,7 +1,7 @@
 #include "app/BuiltInPages.h"
 
 #include "app/Addresses.h"
-#include "presentation/ResultPage.h"
+#include "base/Text.h"
 
 namespace tallyhive {
 

@@ -16,6 +16,11 @@ std::string_view LoadFailureMessage(std::string_view uiLanguage) {
            "re-measurement.";
 }
 
+std::string_view RemeasureFailureMessage(std::string_view uiLanguage) {
+    if (uiLanguage == "ja") return "再計測に失敗しました。";
+    return "Failed to re-measurement.";
+}
+
 std::string OutdatedVersionQuestion(std::string_view uiLanguage, std::string_view programVersion) {
     const std::string version(programVersion);
     if (uiLanguage == "ja") {

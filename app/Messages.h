@@ -7,7 +7,7 @@ namespace tallyhive {
 
 std::string_view AlreadyRunningMessage(std::string_view uiLanguage);
 std::string_view LoadFailureMessage(std::string_view uiLanguage);
-// The re-measure failure message comes with the re-measure command (remeasure/Remeasure.h).
+std::string_view RemeasureFailureMessage(std::string_view uiLanguage);
 // The question offering the software page, around the program's version text.
 std::string OutdatedVersionQuestion(std::string_view uiLanguage, std::string_view programVersion);
 

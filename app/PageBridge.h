@@ -5,10 +5,9 @@
 #include <string_view>
 #include <variant>
 
-namespace tallyhive {
+#include "presentation/PageWriter.h"
 
-// One positional argument of a page script call: a text or a number.
-using ScriptArg = std::variant<std::string, double>;
+namespace tallyhive {
 
 // An element of the current page that the host was handed (the source of a click, its parents).
 // Owned by the caller; valid only while the page it came from is shown.
@@ -21,21 +20,15 @@ public:
 };
 
 // The host's only way into the page shown in the embedded browser. Every operation works on the
-// page shown at the moment of the call and fails quietly: false, or nothing done.
-class PageBridge {
+// page shown at the moment of the call and fails quietly: false, or nothing done. The filling of the
+// result pages needs only the PageWriter part of it.
+class PageBridge : public PageWriter {
 public:
-    virtual ~PageBridge() = default;
-
     // False when there is no page, no such element or no such property; `value` is then unchanged.
     virtual bool QueryElementProperty(std::string_view id, std::string_view name, std::string& value) = 0;
     // As above for an element object; a null element gives false.
     virtual bool QueryObjectProperty(const PageElement* element, std::string_view name,
                                      std::string& value) = 0;
-    // Calls the page's global function with the arguments, first parameter first.
-    virtual bool CallPageScript(std::string_view function, std::span<const ScriptArg> args) = 0;
-    // Replaces the element's content with markup (SetElementHtml) or characters (SetElementText).
-    virtual void SetElementHtml(std::string_view id, std::string_view html) = 0;
-    virtual void SetElementText(std::string_view id, std::string_view text) = 0;
     // Starts loading `url`; with post data the browser posts exactly those bytes.
     virtual void NavigateTo(std::string_view url, std::string_view headers = {},
                             const std::string* postData = nullptr) = 0;

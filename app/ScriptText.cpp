@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/Text.h"
+
 namespace tallyhive {
 
 namespace {
@@ -44,10 +46,9 @@ std::size_t ValidSequenceLength(std::string_view s, std::size_t i, std::uint32_t
 }
 
 void AppendUnicodeEscape(std::string& out, std::uint32_t unit) {
-    static constexpr std::array<char, 16> kHex = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                  '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
     out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(unit >> shift) & 0xF]);
+    AppendHex(out, static_cast<std::uint8_t>(unit >> 8));
+    AppendHex(out, static_cast<std::uint8_t>(unit & 0xFF));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/FakeAppServices.h"
+#include "app/testing/Fakes.h"
 
 namespace tallyhive {
 namespace {

@@ -6,21 +6,14 @@
 #include "app/Messages.h"
 #include "app/VersionCheck.h"
 #include "assessment/Loading.h"
+#include "base/Text.h"
 #include "presentation/ResultPage.h"
-#include "remeasure/Remeasure.h"
 #include "share/PassCode.h"
 #include "share/ShareForm.h"
 
 namespace tallyhive {
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 std::string EscapeAmpersands(std::string_view url) {
     std::string out;
@@ -95,7 +88,7 @@ bool CTallyhiveDlg::OnPageClick(int eventId, std::string_view id, const PageElem
 
 bool CTallyhiveDlg::HandleLinkClick(const PageElement* element) {
     if (element == nullptr) return false;
-    if (!EqualsNoCase(element->TagName(), "a")) return false;
+    if (!EqualsIgnoringAsciiCase(element->TagName(), "a")) return false;
     std::string href;
     // A link whose address cannot be read still counts as a link: nothing opens, no command runs.
     if (!m_services.page.QueryObjectProperty(element, "href", href)) return true;
@@ -139,8 +132,9 @@ void CTallyhiveDlg::FitWindowToPage() {
 }
 
 bool CTallyhiveDlg::LoadLatestResult() {
-    return tallyhive::LoadLatestResult(m_record, m_services.assessment, &m_services.page,
-                                       m_addresses.SoftwareRoot());
+    if (!tallyhive::LoadLatestResult(m_record, m_services.assessment)) return false;
+    m_services.page.NavigateTo(m_addresses.ResultPage());
+    return true;
 }
 
 bool CTallyhiveDlg::Remeasure() {

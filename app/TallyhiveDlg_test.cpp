@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/FakeAppServices.h"
-#include "platform/testing/Fakes.h"
+#include "app/Messages.h"
+#include "app/testing/Fakes.h"
+#include "assessment/testing/Documents.h"
+#include "assessment/testing/Fakes.h"
+#include "platform/Platform.h"
 #include "share/PassCode.h"
 
 namespace tallyhive {
@@ -25,11 +28,13 @@ struct Shell {
     FakeFileService files;
     FakeTimeService time;
     FakeModuleService modules;
+    std::unique_ptr<XmlParser> xml = MakeXmlParser();
     FakeRemeasurer remeasurer;
     std::string language = "en";
-    CTallyhiveDlg dlg{DialogServices{page, window, ui, program, AssessmentServices{files, time, modules},
-                                     remeasurer, [this] { return language; }},
-                      kRoot};
+    CTallyhiveDlg dlg{
+        DialogServices{page, window, ui, program, AssessmentServices{files, time, modules, *xml}, remeasurer,
+                       [this] { return language; }},
+        kRoot};
 
     Shell() { program.path = kProgram; }
 
@@ -194,6 +199,32 @@ TEST(PageCommands, FailedLoadShowsTheMessageInTheUsersLanguage) {
     EXPECT_EQ(shell.ui.messages[0].caption, "tally hive");
 }
 
+TEST(PageCommands, ALoadOpensTheResultPageOnlyWhenItSucceeds) {
+    Shell shell;
+    const std::string folder = "C:\\Windows\\Performance\\WinSAT\\DataStore";
+    shell.files.datastoreFolder = folder;
+    shell.files.folders[folder];
+    const std::int64_t exec = shell.time.Utc(2026, 6, 30, 9, 5, 7);
+    shell.files.AddFile(folder, "a Formal.xml", testing::AssessmentXml("Windows 7"), FileTimes{exec, exec});
+    EXPECT_TRUE(shell.Click(*Element("load_lastest_result", "BUTTON")));
+    EXPECT_EQ(shell.page.calls,
+              (std::vector<std::string>{std::string("NavigateTo ") + kSoftware + "result_20.php"}));
+    EXPECT_TRUE(shell.ui.messages.empty());
+    EXPECT_EQ(shell.dlg.Record().osProductName, "Windows 7");
+
+    // A newer file that cannot be read: the record is emptied and nothing more is navigated.
+    shell.files.AddFile(folder, "b Formal.xml", "<WinSAT><broken>", FileTimes{exec + 60, exec + 60});
+    EXPECT_TRUE(shell.Click(*Element("load_lastest_result", "BUTTON")));
+    EXPECT_EQ(shell.page.calls.size(), 1u);
+    EXPECT_EQ(shell.ui.messages.size(), 1u);
+    EXPECT_EQ(shell.dlg.Record().osProductName, "");
+}
+
+TEST(RemeasureFailureMessage, SpeaksTheUsersLanguage) {
+    EXPECT_EQ(RemeasureFailureMessage("en"), "Failed to re-measurement.");
+    EXPECT_EQ(RemeasureFailureMessage("ja"), "再計測に失敗しました。");
+}
+
 TEST(PageCommands, RemeasureReportsEitherFailure) {
     struct Case {
         bool measures;
@@ -222,8 +253,8 @@ TEST(PageCommands, TheDefaultRemeasurerFailsVisibly) {
     Shell shell;
     UnavailableRemeasurer unavailable;
     CTallyhiveDlg dlg(DialogServices{shell.page, shell.window, shell.ui, shell.program,
-                                     AssessmentServices{shell.files, shell.time, shell.modules}, unavailable,
-                                     [] { return std::string("en"); }},
+                                     AssessmentServices{shell.files, shell.time, shell.modules, *shell.xml},
+                                     unavailable, [] { return std::string("en"); }},
                       kRoot);
     const auto button = Element("start_analyze", "BUTTON");
     EXPECT_TRUE(dlg.OnPageEvent(CTallyhiveDlg::kClickEvent, button.get(), kSoftware));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FakeAppServices.h"
+#include "app/testing/Fakes.h"
 
 namespace tallyhive {
 namespace {

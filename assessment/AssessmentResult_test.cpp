@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/testing/Fakes.h"
+#include "assessment/testing/Fakes.h"
 
 namespace tallyhive {
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/PageBridge.h"
 #include "assessment/AssessmentResult.h"
 #include "assessment/SystemFacts.h"
 #include "assessment/XmlReader.h"
+#include "base/Text.h"
 
 namespace tallyhive {
 
@@ -27,11 +27,7 @@ std::string FullPath(const std::string& root, char separator, const std::string&
 std::string LowerExtension(const std::string& name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos) return {};
-    std::string extension = name.substr(dot);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return extension;
+    return LowerAsciiCopy(std::string_view(name).substr(dot));
 }
 
 // The name part of the rule: the whole path holds "Formal" and the extension is ".xml".
@@ -89,14 +85,14 @@ std::vector<std::string> ListFormalFiles(const std::string& root, char separator
 }
 
 bool LoadResultFile(const std::string& path, CAssessmentResult& record, const AssessmentServices& services,
-                    PageBridge* bridge, const std::string& softwareRoot, std::string* why) {
+                    std::string* why) {
     record.Clear();
     if (path.empty()) {
         if (why) *why = "no assessment file was given";
         return false;
     }
     {
-        CXmlForwardingReader reader(services.files, record);
+        CXmlForwardingReader reader(services.files, services.xml, record);
         std::string readWhy;
         if (!reader.Load(path, &readWhy)) {
             // A failed read leaves nothing half-filled.
@@ -119,12 +115,11 @@ bool LoadResultFile(const std::string& path, CAssessmentResult& record, const As
         if (why) *why = path + " was refused: " + checkWhy;
         return false;
     }
-    if (bridge) bridge->NavigateTo(softwareRoot + "result_20.php");
     return true;
 }
 
-bool LoadLatestResult(CAssessmentResult& record, const AssessmentServices& services, PageBridge* bridge,
-                      const std::string& softwareRoot, std::string* why, std::string* chosenPath) {
+bool LoadLatestResult(CAssessmentResult& record, const AssessmentServices& services, std::string* why,
+                      std::string* chosenPath) {
     const std::string folder = services.files.DatastoreFolder();
     std::vector<DirEntry> entries;
     std::string listWhy;
@@ -134,7 +129,7 @@ bool LoadLatestResult(CAssessmentResult& record, const AssessmentServices& servi
     const std::string path =
         SelectNewestFormal(folder, services.files.PathSeparator(), entries, services.time);
     if (chosenPath) *chosenPath = path;
-    const bool loaded = LoadResultFile(path, record, services, bridge, softwareRoot, why);
+    const bool loaded = LoadResultFile(path, record, services, why);
     if (!loaded && path.empty() && why) {
         *why = "no formal assessment in " + (folder.empty() ? std::string("(unknown folder)") : folder);
         if (!listed && !listWhy.empty()) *why += " (" + listWhy + ")";

@@ -9,7 +9,6 @@
 namespace tallyhive {
 
 class CAssessmentResult;
-class PageBridge;
 
 // Lists `folder` keeping only the entries whose names the selection below could take (the rest of
 // the rule needs the entries' types and times, which the listing then reads for these alone).
@@ -26,16 +25,15 @@ std::string SelectNewestFormal(const std::string& root, char separator, std::spa
 std::vector<std::string> ListFormalFiles(const std::string& root, char separator,
                                          std::span<const DirEntry> entries, const TimeService& time);
 
-// Clears `record`, reads `path` into it, probes DirectX and checks it against the file. On success
-// and with a bridge, starts navigation to the result page under `softwareRoot`. On failure the
-// record is left empty and `why` says what went wrong.
+// Clears `record`, reads `path` into it, probes DirectX and checks it against the file. On failure
+// the record is left empty and `why` says what went wrong. What to show is the caller's: the shell
+// navigates to the result page on success.
 bool LoadResultFile(const std::string& path, CAssessmentResult& record, const AssessmentServices& services,
-                    PageBridge* bridge, const std::string& softwareRoot, std::string* why = nullptr);
+                    std::string* why = nullptr);
 
 // Finds the newest formal assessment in the datastore and loads it as LoadResultFile does.
 // `chosenPath` (optional) receives the file that was tried.
-bool LoadLatestResult(CAssessmentResult& record, const AssessmentServices& services, PageBridge* bridge,
-                      const std::string& softwareRoot, std::string* why = nullptr,
-                      std::string* chosenPath = nullptr);
+bool LoadLatestResult(CAssessmentResult& record, const AssessmentServices& services,
+                      std::string* why = nullptr, std::string* chosenPath = nullptr);
 
 }  // namespace tallyhive

@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "assessment/AssessmentResult.h"
-#include "platform/testing/Fakes.h"
+#include "assessment/testing/Documents.h"
+#include "assessment/testing/Fakes.h"
+#include "platform/Platform.h"
 
 namespace tallyhive {
 namespace {
 
 using Type = DirEntry::Type;
+using testing::AssessmentXml;
+using testing::Utf16le;
 
 DirEntry Entry(std::string name, std::int64_t created, Type type = Type::RegularFile) {
     DirEntry entry;
@@ -111,44 +115,13 @@ TEST(ListFormalFiles, NewestFirstAndTiesInEnumerationOrder) {
                                         "/ds/d Formal.xml"}));
 }
 
-// A formal assessment as the tool writes it, with the values the tests look at.
-std::string AssessmentXml(const std::string& product, const std::string& cpuScore = "7.9",
-                          const std::string& friendly = "Tuesday June 30, 2026  9:05:07am",
-                          const std::string& timeOfDay = "32707250") {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-           "<WinSAT><ProgramInfo><Version>V6.1 Build-7601</Version></ProgramInfo>"
-           "<SystemEnvironment><ExecDateTOD Friendly=\"" +
-           friendly + "\">739797:" + timeOfDay +
-           "</ExecDateTOD></SystemEnvironment>"
-           "<WinSPR><SystemScore>5.9</SystemScore><MemoryScore>7.1</MemoryScore><CpuScore>" +
-           cpuScore +
-           "</CpuScore><GraphicsScore>5.9</GraphicsScore><GamingScore>6.2</GamingScore>"
-           "<DiskScore>5.9</DiskScore></WinSPR>"
-           "<SystemConfig><OSVersion><ProductName>" +
-           product +
-           "</ProductName></OSVersion>"
-           "<Processor><Instance><ProcessorName><![CDATA[Intel(R) Core(TM) i7 ]]></ProcessorName></Instance>"
-           "</Processor></SystemConfig></WinSAT>";
-}
-
-std::string Utf16le(const std::string& ascii) {
-    std::string out = "\xFF\xFE";
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
-constexpr const char* kSoftwareRoot = "http://service.test/software/tallyhive/";
-
 // A datastore with one consistent Windows 7 assessment and the services around it.
 struct Datastore {
     FakeFileService files;
     FakeTimeService time{9 * 3600};
     FakeModuleService modules;
-    FakePageBridge bridge;
-    AssessmentServices services{files, time, modules};
+    std::unique_ptr<XmlParser> xml = MakeXmlParser();
+    AssessmentServices services{files, time, modules, *xml};
     CAssessmentResult record{time};
     std::int64_t exec = time.Utc(2026, 6, 30, 9, 5, 7);
 
@@ -162,11 +135,11 @@ struct Datastore {
         return files.AddFile(files.datastoreFolder, name, bytes, FileTimes{created, lastWritten});
     }
     bool LoadLatest(std::string* why = nullptr, std::string* chosen = nullptr) {
-        return LoadLatestResult(record, services, &bridge, kSoftwareRoot, why, chosen);
+        return LoadLatestResult(record, services, why, chosen);
     }
 };
 
-TEST(LoadLatestResult, ReadsTheNewestFormalFileAndOpensTheResultPage) {
+TEST(LoadLatestResult, ReadsTheNewestFormalFile) {
     Datastore d;
     d.Add("2026-06-29 Formal.Assessment (Initial).WinSAT.xml", AssessmentXml("Windows 7 Home", "3.0"),
           d.exec - 86400, d.exec - 86400);
@@ -182,11 +155,9 @@ TEST(LoadLatestResult, ReadsTheNewestFormalFileAndOpensTheResultPage) {
     EXPECT_EQ(d.record.processorNames, (std::vector<std::string>{"Intel(R) Core(TM) i7 "}));
     EXPECT_EQ(d.record.GetExecDateTime(), d.exec);
     EXPECT_EQ(d.record.directXVersion, "11");
-    EXPECT_EQ(d.bridge.calls,
-              (std::vector<std::string>{"NavigateTo http://service.test/software/tallyhive/result_20.php"}));
 }
 
-TEST(LoadLatestResult, FailuresLeaveTheRecordEmptyAndNavigateNowhere) {
+TEST(LoadLatestResult, FailuresLeaveTheRecordEmpty) {
     struct Case {
         const char* name;
         void (*arrange)(Datastore&);
@@ -253,7 +224,6 @@ TEST(LoadLatestResult, FailuresLeaveTheRecordEmptyAndNavigateNowhere) {
         EXPECT_TRUE(d.record.processorNames.empty());
         EXPECT_EQ(d.record.directXVersion, "");
         EXPECT_EQ(d.record.execTime, 0);
-        EXPECT_TRUE(d.bridge.calls.empty());
     }
 }
 
@@ -266,20 +236,18 @@ TEST(LoadLatestResult, AFailedLoadAfterASuccessfulOneLeavesNothing) {
     EXPECT_FALSE(d.LoadLatest());
     EXPECT_EQ(d.record.osProductName, "");
     EXPECT_EQ(d.record.execDateText, "");
-    EXPECT_EQ(d.bridge.calls.size(), 1u);  // only the first load navigated
 }
 
-TEST(LoadResultFile, WorksWithoutABridgeAndRefusesAnEmptyPath) {
+TEST(LoadResultFile, ReadsOneFileAndRefusesAnEmptyPath) {
     Datastore d;
     const std::string path = d.Add("a Formal.xml", AssessmentXml("Windows 7"), d.exec, d.exec);
-    EXPECT_TRUE(LoadResultFile(path, d.record, d.services, nullptr, kSoftwareRoot));
+    EXPECT_TRUE(LoadResultFile(path, d.record, d.services));
     EXPECT_EQ(d.record.cpuScore, "7.9");
 
     std::string why;
-    EXPECT_FALSE(LoadResultFile("", d.record, d.services, &d.bridge, kSoftwareRoot, &why));
+    EXPECT_FALSE(LoadResultFile("", d.record, d.services, &why));
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(d.record.cpuScore, "");
-    EXPECT_TRUE(d.bridge.calls.empty());
 }
 
 }  // namespace

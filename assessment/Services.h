@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Calendar.h"
+
 // The platform services the assessment core needs. Each platform implements them in whole files of
 // its own (platform/posix, platform/win32); tests use fakes.
 namespace tallyhive {
@@ -23,9 +25,7 @@ struct FileTimes {
 };
 
 // Local calendar fields; month 1-12, day 1-31.
-struct LocalDateTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
+using LocalDateTime = DateTimeFields;
 
 class FileService {
 public:
@@ -69,10 +69,13 @@ public:
     virtual bool CanLoadModule(std::string_view name) = 0;
 };
 
+class XmlParser;
+
 struct AssessmentServices {
     FileService& files;
     TimeService& time;
     ModuleService& modules;
+    XmlParser& xml;
 };
 
 }  // namespace tallyhive

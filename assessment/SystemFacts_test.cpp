@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "assessment/AssessmentResult.h"
-#include "platform/testing/Fakes.h"
+#include "assessment/testing/Fakes.h"
 
 namespace tallyhive {
 namespace {

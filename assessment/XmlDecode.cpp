@@ -7,6 +7,7 @@
 
 #include "assessment/XmlReader.h"
 #include "assessment/XmlTree.h"
+#include "base/Text.h"
 
 // Turns the bytes of a document into UTF-8 before any parser sees them, so that every platform's
 // parser gets the same text and the same refusals: encodings are found as XML 1.0 prescribes, text
@@ -216,17 +217,9 @@ bool IsAsciiDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
 bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(name, n); });
+    return std::any_of(names.begin(), names.end(),
+                       [&](std::string_view n) { return EqualsIgnoringAsciiCase(name, n); });
 }
 
 // Reads the XML declaration at the start of `text` (ASCII-compatible: raw 8-bit bytes or decoded
@@ -302,7 +295,7 @@ bool RefuseDocumentType(std::string_view text, std::string* why) {
         } else if (rest.substr(0, 4) == "<!--") {
             end = "-->";
         } else {
-            if (rest.size() >= 9 && EqualsNoCase(rest.substr(0, 9), "<!DOCTYPE"))
+            if (rest.size() >= 9 && EqualsIgnoringAsciiCase(rest.substr(0, 9), "<!DOCTYPE"))
                 return Fail(why, "document type declarations are not accepted");
             return true;
         }

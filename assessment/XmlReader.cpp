@@ -146,7 +146,7 @@ bool CXmlPathReader::LoadBytes(std::string_view bytes, std::string* why) {
         {
             std::string utf8;
             if (!DecodeXmlDocument(bytes, utf8, why)) return false;
-            if (!ParseXmlDocument(utf8, tree, why)) return false;
+            if (!m_parser.Parse(utf8, tree, why)) return false;
         }
         if (tree.nodes.empty() || tree.nodes.front().kind != XmlNode::Kind::Element) {
             if (why) *why = "the document has no document element";

@@ -10,6 +10,7 @@
 namespace tallyhive {
 
 class FileService;
+class XmlParser;
 
 // Attribute name to value; names compare exactly.
 using AttributeMap = std::map<std::string, std::string, std::less<>>;
@@ -43,20 +44,21 @@ public:
 // well-formed (or too large, too deep, or carrying a document type declaration) reports nothing.
 class CXmlPathReader : public CXmlElementHandler {
 public:
-    explicit CXmlPathReader(FileService& files) : m_files(files) {}
+    CXmlPathReader(FileService& files, XmlParser& parser) : m_files(files), m_parser(parser) {}
     bool Load(const std::string& path, std::string* why = nullptr);
     // The same for a document already in memory, in any supported encoding.
     bool LoadBytes(std::string_view bytes, std::string* why = nullptr);
 
 private:
     FileService& m_files;
+    XmlParser& m_parser;
 };
 
 // A reader that passes every report on to a handler it does not own.
 class CXmlForwardingReader final : public CXmlPathReader {
 public:
-    CXmlForwardingReader(FileService& files, CXmlElementHandler& handler)
-        : CXmlPathReader(files), m_handler(handler) {}
+    CXmlForwardingReader(FileService& files, XmlParser& parser, CXmlElementHandler& handler)
+        : CXmlPathReader(files, parser), m_handler(handler) {}
     bool OnElement(const std::string& path, const ElementText& text, const AttributeMap& attributes) override;
     bool OnElementEnd(const std::string& path) override;
 

@@ -44,9 +44,14 @@ private:
     bool m_textOpen = false;            // the last node is text given since the last element event
 };
 
-// Parses a complete document, already decoded to UTF-8 by the caller (any encoding declaration in
-// it is ignored), into `tree`. Fails on anything that is not well-formed. Implemented once per
-// platform; the caller has already refused document type declarations.
-bool ParseXmlDocument(std::string_view utf8Document, XmlTree& tree, std::string* why = nullptr);
+// The platform's XML parser, handed to the readers like the file and time services.
+class XmlParser {
+public:
+    virtual ~XmlParser() = default;
+    // Parses a complete document, already decoded to UTF-8 by the caller (any encoding declaration
+    // in it is ignored), into `tree`. Fails on anything that is not well-formed, leaving `tree`
+    // empty. The caller has already refused document type declarations.
+    virtual bool Parse(std::string_view utf8Document, XmlTree& tree, std::string* why = nullptr) = 0;
+};
 
 }  // namespace tallyhive

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Processes.h"
 #include "remeasure/ConsoleCommand.h"
 
 namespace {

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
                                             "/win11-ptBR-acer-aspire-a515-45.Formal.Assessment.WinSAT.xml";
     const std::unique_ptr<FileService> files = MakeFileService();
     const std::unique_ptr<TimeService> time = MakeTimeService();
+    const std::unique_ptr<XmlParser> xml = MakeXmlParser();
     std::string bytes;
     std::string why;
     if (!files->ReadRegularFile(path, kMaxXmlFileBytes, bytes, &why)) {
@@ -49,12 +50,12 @@ int main(int argc, char** argv) {
     CAssessmentResult record(*time);
     const double inMemory = MegabytesPerSecond(bytes.size(), [&] {
         record.Clear();
-        CXmlForwardingReader reader(*files, record);
+        CXmlForwardingReader reader(*files, *xml, record);
         ok = reader.LoadBytes(bytes) && ok;
     });
     const double fromFile = MegabytesPerSecond(bytes.size(), [&] {
         record.Clear();
-        CXmlForwardingReader reader(*files, record);
+        CXmlForwardingReader reader(*files, *xml, record);
         ok = reader.Load(path) && ok;
     });
     if (!ok || record.cpuScore.empty()) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "assessment/Services.h"
+#include "assessment/XmlTree.h"
 
 // Factories for the platform services. Each platform folder implements them in files of the same
 // names (Files.cpp, Time.cpp, ...); CMake picks the folder.
@@ -13,6 +14,7 @@ namespace tallyhive {
 std::unique_ptr<FileService> MakeFileService(const std::string& windowsDir = {});
 std::unique_ptr<TimeService> MakeTimeService();
 std::unique_ptr<ModuleService> MakeModuleService();
+std::unique_ptr<XmlParser> MakeXmlParser();
 
 // "ja" when the user's language is Japanese, otherwise "en"; computed afresh on every call.
 std::string UiLanguage();

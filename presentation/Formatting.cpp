@@ -13,6 +13,7 @@
 
 #include "assessment/AssessmentResult.h"
 #include "assessment/Numbers.h"
+#include "base/Text.h"
 
 namespace tallyhive {
 namespace {
@@ -87,18 +88,6 @@ std::string TrimWideSpace(std::string_view text) {
         if (!space) end = pos;
     }
     return std::string(text.substr(begin, end - begin));
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
 }
 
 // Leaves out empty texts and exact repeats, then joins with one space.

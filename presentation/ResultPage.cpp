@@ -3,8 +3,8 @@
 #include <array>
 #include <charconv>
 
-#include "app/PageBridge.h"
 #include "assessment/AssessmentResult.h"
+#include "base/Text.h"
 #include "presentation/Formatting.h"
 
 namespace tallyhive {
@@ -27,7 +27,7 @@ constexpr std::array<HardwareBar, 5> kHardwareBars = {{
     {"#disk_score", &CAssessmentResult::diskScore, "#BF1DFF", "disk_information", &FormatDisk},
 }};
 
-void SetBar(PageBridge& page, std::string_view selector, const std::string& score, std::string_view colour,
+void SetBar(PageWriter& page, std::string_view selector, const std::string& score, std::string_view colour,
             std::string_view width) {
     const std::array<ScriptArg, 4> args = {std::string(selector), score, std::string(colour),
                                            std::string(width)};
@@ -35,33 +35,6 @@ void SetBar(PageBridge& page, std::string_view selector, const std::string& scor
 }
 
 }  // namespace
-
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
 
 std::string BarWidthText(int clientWidthDevicePixels, double dpiScaleX) {
     // A scale the screen cannot have (zero, negative, not a number) counts as 1 rather than
@@ -77,7 +50,7 @@ std::string BarWidthText(int clientWidthDevicePixels, double dpiScaleX) {
     return std::string(buffer.data(), result.ptr);
 }
 
-bool FillResultPage(PageBridge& page, const CAssessmentResult& record, std::string_view url,
+bool FillResultPage(PageWriter& page, const CAssessmentResult& record, std::string_view url,
                     std::string_view barWidth) {
     for (const HardwareBar& bar : kHardwareBars) {
         SetBar(page, bar.selector, record.*bar.score, bar.colour, barWidth);

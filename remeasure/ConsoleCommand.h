@@ -54,11 +54,6 @@ public:
     virtual std::unique_ptr<InterpreterProcess> StartInterpreter(std::string* why = nullptr) = 0;
 };
 
-// Implemented per platform (platform/<os>/ProcessRunner.cpp). `interpreter` names the interpreter to
-// start; when empty the platform's rule applies (POSIX: $SHELL, or /bin/sh when that is unset or
-// empty; Windows: %ComSpec%).
-std::unique_ptr<ProcessService> MakeProcessService(const std::string& interpreter = {});
-
 // Receives the interpreter's output as it arrives, byte for byte, in order.
 using OutputSink = std::function<void(std::string_view chunk)>;
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "remeasure/TestFakes.h"
+#include "remeasure/testing/Fakes.h"
 
 // Designated initializers name only the fields a case is about; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

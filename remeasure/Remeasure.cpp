@@ -94,9 +94,4 @@ bool Remeasure(const RemeasureServices& services, const OutputSink& progress,
     return true;
 }
 
-std::string_view RemeasureFailureMessage(std::string_view uiLanguage) {
-    if (uiLanguage == "ja") return "再計測に失敗しました。";
-    return "Failed to re-measurement.";
-}
-
 }  // namespace tallyhive

@@ -45,10 +45,6 @@ public:
     virtual bool RemoveFolder(const std::string& folder) = 0;
 };
 
-// Implemented per platform (platform/<os>/TempFolder.cpp). `parent` replaces the user's temporary
-// folder (tests); when empty, POSIX uses $TMPDIR or /tmp and Windows the user's temporary folder.
-std::unique_ptr<TempFolderService> MakeTempFolderService(const std::string& parent = {});
-
 // Which assessment is the newest in the datastore: its file and its creation time in the whole
 // seconds the selection compares.
 struct FormalStamp {
@@ -83,8 +79,5 @@ bool RunRemeasurement(const RemeasureServices& services, const OutputSink& progr
 // message; the record and the page are then as they were unless `loadLatest` itself failed.
 bool Remeasure(const RemeasureServices& services, const OutputSink& progress,
                const std::function<bool()>& loadLatest, std::string* why = nullptr);
-
-// The re-measure failure message in the interface language ("ja" or anything else for English).
-std::string_view RemeasureFailureMessage(std::string_view uiLanguage);
 
 }  // namespace tallyhive

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "remeasure/TestFakes.h"
+#include "remeasure/testing/Fakes.h"
 
 // Designated initializers name only the fields a case is about; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -187,11 +187,6 @@ TEST(Remeasure, AProgramWithoutARunnerFailsBeforeTouchingTheDisk) {
     const Outcome out = h.Run(setup, RunnerImage{{}, "AssessRunner"});
     EXPECT_FALSE(out.ok);
     EXPECT_TRUE(h.temp.events.empty());
-}
-
-TEST(RemeasureFailureMessage, SpeaksTheUsersLanguage) {
-    EXPECT_EQ(RemeasureFailureMessage("en"), "Failed to re-measurement.");
-    EXPECT_EQ(RemeasureFailureMessage("ja"), "再計測に失敗しました。");
 }
 
 }  // namespace

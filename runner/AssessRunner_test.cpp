@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/RemeasureTestSupport.h"
-#include "remeasure/TestFakes.h"
+#include "remeasure/testing/Fakes.h"
 
 // Designated initializers name only the fields a case is about; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -59,43 +58,6 @@ TEST(RunAssessment, ExitCodeSaysWhetherTheInterpreterRanToItsEnd) {
         std::string why;
         EXPECT_EQ(RunAssessment(processes, "winsat", nullptr, &why), c.want);
         EXPECT_EQ(why.empty(), c.want == 0);
-    }
-}
-
-// The built runner program itself, run the way the main program runs it.
-TEST(AssessRunnerProgram, RunsWinsatFromPathAndShowsItsOutput) {
-    testing::Watchdog watchdog(120);
-    testing::ScratchFolder dir;
-    ASSERT_EQ(::mkdir((dir / "bin").c_str(), 0700), 0);
-    struct Case {
-        std::string_view why;
-        std::string winsat;  // empty: none on PATH
-        const char* shell;
-        std::uint32_t wantExit;
-        std::string wantOutput;
-    };
-    const Case cases[] = {
-        {"winsat found on PATH gets the formal arguments", "echo \"winsat got: $*\"; exit 0", "/bin/sh", 0,
-         "winsat got: formal -restart clean\n"},
-        {"a failing winsat still lets the runner end with 0", "echo failing; exit 9", "/bin/sh", 0,
-         "failing\n"},
-        {"no winsat: the interpreter says so, the runner still ends with 0", "", "/bin/sh", 0, "winsat"},
-        {"an interpreter that cannot start ends the runner with 1 and a reason", "echo never",
-         "/no/such/shell", 1, "AssessRunner: the command interpreter could not be started"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
-        ::unlink((dir / "bin/winsat").c_str());
-        if (!c.winsat.empty()) testing::WriteScript(dir / "bin/winsat", c.winsat);
-        testing::ScopedEnv path("PATH", (dir / "bin" + ":/usr/bin:/bin").c_str());
-        testing::ScopedEnv shell("SHELL", c.shell);
-        auto processes = MakeProcessService("/bin/sh");
-        std::uint32_t code = 99;
-        std::string output;
-        ASSERT_TRUE(RunConsoleCommand(*processes, TALLYHIVE_RUNNER_PATH, "", code,
-                                      [&](std::string_view chunk) { output.append(chunk); }));
-        EXPECT_EQ(code, c.wantExit) << output;
-        EXPECT_NE(output.find(c.wantOutput), std::string::npos) << output;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "base/Text.h"
 #include "service/AgreementText.h"
 #include "service/Form.h"
 
@@ -211,20 +212,7 @@ std::string_view CodeOf(Language language) {
 }
 
 std::string EscapeQuery(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' ||
-            b == '.' || b == '_' || b == '~') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        }
-    }
-    return out;
+    return PercentEncode(text, PercentKeep::Unreserved);
 }
 
 double ScoreRangeFor(std::string_view productName) {

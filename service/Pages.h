@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "presentation/ResultPage.h"
+#include "base/Text.h"
 #include "service/Form.h"
 #include "service/Store.h"
 

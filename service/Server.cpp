@@ -12,9 +12,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/Md5.h"
+#include "base/Text.h"
 #include "service/Form.h"
 #include "service/Pages.h"
-#include "share/Md5.h"
 
 namespace tallyhive::service {
 
@@ -125,13 +126,7 @@ std::string Fingerprint(const ShareForm& form) {
     }
     Md5Digest digest{};
     ComputeMd5(joined, digest);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (const auto b : digest) {
-        hex += kHex[b >> 4];
-        hex += kHex[b & 15];
-    }
-    return hex;
+    return HexText(digest);
 }
 
 std::string CreatedText(std::int64_t utc) {

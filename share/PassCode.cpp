@@ -7,7 +7,8 @@
 #include <string_view>
 
 #include "assessment/Services.h"
-#include "share/Md5.h"
+#include "base/Md5.h"
+#include "base/Text.h"
 
 namespace tallyhive {
 
@@ -28,14 +29,7 @@ std::string PassCodeFor(std::string_view timeText) {
     input += kPassCodeSalt;
     Md5Digest digest{};
     if (!ComputeMd5(input, digest)) return {};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string code;
-    code.reserve(digest.size() * 2);
-    for (const std::uint8_t byte : digest) {
-        code += kHex[byte >> 4];
-        code += kHex[byte & 0x0F];
-    }
-    return code;
+    return HexText(digest);
 }
 
 std::string MakePassCode(std::string_view serverDateTime, const TimeService& time) {

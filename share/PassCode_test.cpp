@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/testing/Fakes.h"
-#include "share/Md5.h"
+#include "assessment/testing/Fakes.h"
+#include "base/Md5.h"
 
 namespace tallyhive {
 namespace {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "assessment/AssessmentResult.h"
+#include "base/Text.h"
 #include "presentation/Formatting.h"
 
 namespace tallyhive {
@@ -12,16 +13,7 @@ namespace tallyhive {
 std::string EncodeFormValue(std::string_view utf8) {
     // Every byte is escaped, letters and digits too, so no value can ever carry a form delimiter
     // and the body stays ASCII whatever the text.
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(utf8.size() * 3);
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        out += '%';
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0x0F];
-    }
-    return out;
+    return PercentEncode(utf8, PercentKeep::Nothing);
 }
 
 std::string BuildShareForm(const CAssessmentResult& record, std::string_view passCode) {

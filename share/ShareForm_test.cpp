@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "assessment/AssessmentResult.h"
-#include "platform/testing/Fakes.h"
+#include "assessment/testing/Fakes.h"
 
 namespace tallyhive {
 namespace {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/qt/TestLog.h"
+#include "platform/Processes.h"
 #include "remeasure/Remeasure.h"
 #include "runner/EmbeddedRunner.h"
 

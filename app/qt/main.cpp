@@ -16,6 +16,7 @@
 #include "app/qt/ProgressRemeasurer.h"
 #include "app/qt/QtServices.h"
 #include "app/qt/ResSchemeHandler.h"
+#include "platform/HostServices.h"
 #include "platform/Platform.h"
 #include "tallyhive_version.h"
 
@@ -106,13 +107,14 @@ int main(int argc, char** argv) try {
     const std::unique_ptr<FileService> files = MakeFileService(windowsDir);
     const std::unique_ptr<TimeService> time = MakeTimeService();
     const std::unique_ptr<ModuleService> modules = MakeModuleService();
+    const std::unique_ptr<XmlParser> xml = MakeXmlParser();
     ProgressRemeasurer remeasurer(*files, *time, [] { return UiLanguage(); });
     const std::unique_ptr<InstanceLock> lock = MakeInstanceLock();
 
     StartUpServices services{*lock, ui, program, [] { return UiLanguage(); }};
     const bool refused = CTallyhiveApp().StartUp(services, [&] {
         MainWindow window(MainWindowConfig{root, programUrlPath}, ui, program,
-                          AssessmentServices{*files, *time, *modules}, remeasurer);
+                          AssessmentServices{*files, *time, *modules, *xml}, remeasurer);
         ui.SetOwner(&window);
         remeasurer.SetOwner(&window);
         window.show();

@@ -13,6 +13,7 @@
 #include "assessment/AssessmentResult.h"
 #include "assessment/Loading.h"
 #include "platform/Platform.h"
+#include "platform/Processes.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/Remeasure.h"
 
@@ -162,6 +163,7 @@ TEST_F(Win32RemeasureEndToEnd, TheCarriedRunnerReachesWinsatWhereWindowsKeepsIt)
         const auto files = MakeFileService(win32::Narrow(windowsDir.wstring()));
         const auto time = MakeTimeService();
         const auto modules = MakeModuleService();
+        const auto xml = MakeXmlParser();
         const auto temps = MakeTempFolderService(win32::Narrow(temp.wstring()));
         const auto processes = MakeProcessService();
         const RemeasureServices services{*temps, *processes, runner,
@@ -172,8 +174,8 @@ TEST_F(Win32RemeasureEndToEnd, TheCarriedRunnerReachesWinsatWhereWindowsKeepsIt)
         const bool ok = Remeasure(
             services, [&](std::string_view chunk) { output.append(chunk); },
             [&] {
-                return loaded = LoadLatestResult(record, AssessmentServices{*files, *time, *modules}, nullptr,
-                                                 "http://127.0.0.1/", &loadWhy);
+                return loaded = LoadLatestResult(record, AssessmentServices{*files, *time, *modules, *xml},
+                                                 &loadWhy);
             },
             &why);
 

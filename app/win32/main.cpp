@@ -15,7 +15,9 @@
 #include "app/win32/BrowserHost.h"
 #include "app/win32/DispatchBridge.h"
 #include "app/win32/Win32Window.h"
+#include "platform/HostServices.h"
 #include "platform/Platform.h"
+#include "platform/Processes.h"
 #include "platform/win32/Win32AppServices.h"
 #include "remeasure/Remeasure.h"
 #include "runner/EmbeddedRunner.h"
@@ -156,9 +158,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             const auto files = MakeFileService();
             const auto time = MakeTimeService();
             const auto modules = MakeModuleService();
+            const auto xml = MakeXmlParser();
             MainWindow main{ui,
                             program,
-                            AssessmentServices{*files, *time, *modules},
+                            AssessmentServices{*files, *time, *modules, *xml},
                             Win32Remeasurer(*files, *time),
                             nullptr,
                             nullptr,

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "platform/Platform.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -39,15 +40,6 @@ std::string Join(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (folder.back() == '/') return folder + name;
     return folder + '/' + name;
-}
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // The NTFS creation time as a file system driver for Windows disks exposes it (a FILETIME in

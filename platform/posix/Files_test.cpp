@@ -22,8 +22,8 @@
 #include "assessment/AssessmentResult.h"
 #include "assessment/Loading.h"
 #include "assessment/XmlReader.h"
+#include "assessment/testing/Fakes.h"
 #include "platform/Platform.h"
-#include "platform/testing/Fakes.h"
 
 namespace tallyhive {
 namespace {
@@ -347,12 +347,13 @@ protected:
     std::unique_ptr<FileService> m_files = MakeFileService(m_win.Path());
     std::unique_ptr<TimeService> m_time = MakeTimeService();
     std::unique_ptr<ModuleService> m_modules = MakeModuleService();
-    AssessmentServices m_services{*m_files, *m_time, *m_modules};
+    std::unique_ptr<XmlParser> m_xml = MakeXmlParser();
+    AssessmentServices m_services{*m_files, *m_time, *m_modules, *m_xml};
 };
 
 TEST_F(SampleDatastore, ReadsTheFormalFileAndRefusesItAsNotVista7Or8) {
     CAssessmentResult record(*m_time);
-    CXmlForwardingReader reader(*m_files, record);
+    CXmlForwardingReader reader(*m_files, *m_xml, record);
     std::string why;
     ASSERT_TRUE(reader.Load(m_formal, &why)) << why;
     EXPECT_EQ(record.systemScore, "8");
@@ -374,7 +375,7 @@ TEST_F(SampleDatastore, ReadsTheFormalFileAndRefusesItAsNotVista7Or8) {
     // As copied, the file carries the copy's times and is refused for them.
     CAssessmentResult latest(*m_time);
     std::string chosen;
-    EXPECT_FALSE(LoadLatestResult(latest, m_services, nullptr, "http://x/", &why, &chosen));
+    EXPECT_FALSE(LoadLatestResult(latest, m_services, &why, &chosen));
     EXPECT_EQ(chosen, m_formal);
     EXPECT_NE(why.find("differ by"), std::string::npos) << why;
 
@@ -382,13 +383,11 @@ TEST_F(SampleDatastore, ReadsTheFormalFileAndRefusesItAsNotVista7Or8) {
     const std::int64_t exec = record.GetExecDateTime();
     if (exec > std::time(nullptr)) GTEST_SKIP() << "the machine's clock is before the assessment";
     SetModificationTime(m_formal, exec);
-    FakePageBridge bridge;
-    EXPECT_FALSE(LoadLatestResult(latest, m_services, &bridge, "http://x/", &why, &chosen));
+    EXPECT_FALSE(LoadLatestResult(latest, m_services, &why, &chosen));
     EXPECT_EQ(chosen, m_formal);
     EXPECT_NE(why.find("product name \"Windows 10 Pro\" is not Windows Vista, 7 or 8"), std::string::npos)
         << why;
     EXPECT_EQ(latest.systemScore, "");
-    EXPECT_TRUE(bridge.calls.empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/AppServices.h"
+#include "platform/HostServices.h"
 
 namespace tallyhive {
 

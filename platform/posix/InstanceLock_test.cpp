@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/AppServices.h"
+#include "platform/HostServices.h"
 
 namespace tallyhive {
 namespace {

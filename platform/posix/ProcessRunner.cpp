@@ -12,6 +12,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/Processes.h"
 #include "platform/posix/UniqueFd.h"
 #include "remeasure/ConsoleCommand.h"
 

@@ -5,7 +5,8 @@
 #include <csignal>
 #include <random>
 
-#include "platform/posix/RemeasureTestSupport.h"
+#include "platform/Processes.h"
+#include "platform/posix/testing/TestSupport.h"
 #include "remeasure/ConsoleCommand.h"
 
 namespace tallyhive {

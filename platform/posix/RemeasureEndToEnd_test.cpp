@@ -6,7 +6,8 @@
 
 #include <filesystem>
 
-#include "platform/posix/RemeasureTestSupport.h"
+#include "platform/Processes.h"
+#include "platform/posix/testing/TestSupport.h"
 #include "remeasure/Remeasure.h"
 #include "runner/EmbeddedRunner.h"
 

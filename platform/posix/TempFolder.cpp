@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Processes.h"
 #include "remeasure/Remeasure.h"
 
 namespace tallyhive {

@@ -5,7 +5,8 @@
 
 #include <vector>
 
-#include "platform/posix/RemeasureTestSupport.h"
+#include "platform/Processes.h"
+#include "platform/posix/testing/TestSupport.h"
 #include "remeasure/Remeasure.h"
 
 namespace tallyhive {

@@ -8,37 +8,12 @@
 #include <memory>
 #include <string_view>
 
+#include "base/Calendar.h"
+#include "base/Text.h"
 #include "platform/Platform.h"
 
 namespace tallyhive {
 namespace {
-
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2 && IsLeapYear(year)) return 29;
-    return kDays[static_cast<std::size_t>(month - 1)];
-}
-
-bool FieldsInRange(const LocalDateTime& f) {
-    return f.month >= 1 && f.month <= 12 && f.day >= 1 && f.day <= DaysInMonth(f.year, f.month) &&
-           f.hour >= 0 && f.hour <= 23 && f.minute >= 0 && f.minute <= 59 && f.second >= 0 && f.second <= 59;
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 // A cursor over the date text. Only ASCII is ever accepted, so the C locale plays no part.
 class Scanner {
@@ -166,18 +141,8 @@ public:
 
     bool FromLocal(const LocalDateTime& f, std::int64_t& utcSeconds) const override {
         // mktime would quietly carry month 13 or February 30 into the next month.
-        if (!FieldsInRange(f) || f.year < std::numeric_limits<int>::min() + 1900) return false;
-        struct tm fields {};
-        fields.tm_year = f.year - 1900;
-        fields.tm_mon = f.month - 1;
-        fields.tm_mday = f.day;
-        fields.tm_hour = f.hour;
-        fields.tm_min = f.minute;
-        fields.tm_sec = f.second;
-        fields.tm_isdst = -1;  // the runtime decides whether daylight saving applies
-        // mktime returns -1 both on failure and for 1969-12-31 23:59:59 UTC; an untouched
-        // day of the week tells the two apart.
-        fields.tm_wday = -1;
+        if (!IsValidDateTime(f) || f.year < std::numeric_limits<int>::min() + 1900) return false;
+        struct tm fields = TmForMktime(f);
         const time_t t = ::mktime(&fields);
         if (t == static_cast<time_t>(-1) && fields.tm_wday == -1) return false;
         utcSeconds = static_cast<std::int64_t>(t);
@@ -198,7 +163,7 @@ public:
             s.SkipBlanks();
             if (!s.AtEnd()) return false;
         }
-        if (f.year < 1 || !FieldsInRange(f)) return false;
+        if (f.year < 1 || !IsValidDateTime(f)) return false;
         out = f;
         return true;
     }

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "assessment/XmlTree.h"
+#include "platform/Platform.h"
 
 namespace tallyhive {
 namespace {
@@ -320,9 +322,19 @@ bool CopyTree(const pugi::xml_node root, XmlTree& tree, std::string* why) {
     return builder.Complete();
 }
 
+// pugixml behind the strict scan above, which refuses what pugixml would let through.
+class PugiXmlParser final : public XmlParser {
+public:
+    bool Parse(std::string_view utf8Document, XmlTree& tree, std::string* why) override;
+};
+
 }  // namespace
 
-bool ParseXmlDocument(std::string_view utf8Document, XmlTree& tree, std::string* why) {
+std::unique_ptr<XmlParser> MakeXmlParser() {
+    return std::make_unique<PugiXmlParser>();
+}
+
+bool PugiXmlParser::Parse(std::string_view utf8Document, XmlTree& tree, std::string* why) {
     tree.nodes.clear();
     if (!StrictScan(utf8Document).Run(why)) return false;
 

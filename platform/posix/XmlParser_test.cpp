@@ -5,6 +5,7 @@
 #include <string>
 
 #include "assessment/XmlTree.h"
+#include "platform/Platform.h"
 
 namespace tallyhive {
 namespace {
@@ -55,7 +56,7 @@ TEST(PosixXmlParser, GivesTheViewOfAConformingParser) {
         SCOPED_TRACE(c.why);
         XmlTree tree;
         std::string why;
-        ASSERT_TRUE(ParseXmlDocument(c.document, tree, &why)) << why;
+        ASSERT_TRUE(MakeXmlParser()->Parse(c.document, tree, &why)) << why;
         EXPECT_EQ(Shape(tree), c.want);
     }
 }
@@ -98,7 +99,7 @@ TEST(PosixXmlParser, RefusesWhatIsNotWellFormed) {
         SCOPED_TRACE(c.why);
         XmlTree tree;
         std::string why;
-        EXPECT_FALSE(ParseXmlDocument(c.document, tree, &why));
+        EXPECT_FALSE(MakeXmlParser()->Parse(c.document, tree, &why));
         EXPECT_NE(why.find("not well-formed"), std::string::npos) << why;
         EXPECT_TRUE(tree.nodes.empty());
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/AppServices.h"
+#include "platform/HostServices.h"
 #include "platform/win32/Win32AppServices.h"
 #include "platform/win32/Win32Util.h"
 

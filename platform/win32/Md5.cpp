@@ -3,7 +3,7 @@
 
 #include <wincrypt.h>
 
-#include "share/Md5.h"
+#include "base/Md5.h"
 
 namespace tallyhive {
 

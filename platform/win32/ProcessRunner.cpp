@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "platform/Processes.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 

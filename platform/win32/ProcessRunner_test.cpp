@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Processes.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 #include "remeasure/Remeasure.h"

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <memory>
 
+#include "base/Calendar.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32Util.h"
 
@@ -36,14 +37,7 @@ public:
     }
 
     bool FromLocal(const LocalDateTime& fields, std::int64_t& utcSeconds) const override {
-        std::tm tm{};
-        tm.tm_year = fields.year - 1900;
-        tm.tm_mon = fields.month - 1;
-        tm.tm_mday = fields.day;
-        tm.tm_hour = fields.hour;
-        tm.tm_min = fields.minute;
-        tm.tm_sec = fields.second;
-        tm.tm_isdst = -1;  // the runtime decides whether daylight saving applies on that date
+        std::tm tm = TmForMktime(fields);
         const __time64_t seconds = ::_mktime64(&tm);
         if (seconds == -1) return false;
         utcSeconds = seconds;

@@ -8,10 +8,11 @@
 #include "app/AppServices.h"
 #include "app/VersionCheck.h"
 #include "assessment/XmlTree.h"
+#include "base/Md5.h"
+#include "platform/HostServices.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32AppServices.h"
 #include "platform/win32/Win32Util.h"
-#include "share/Md5.h"
 
 namespace tallyhive {
 namespace {
@@ -136,7 +137,7 @@ TEST(Win32Modules, LoadsOnlyNamesInTheSystemFolder) {
 TEST(Win32Xml, TheComponentGivesTheSameTree) {
     XmlTree tree;
     std::string why;
-    ASSERT_TRUE(ParseXmlDocument(
+    ASSERT_TRUE(MakeXmlParser()->Parse(
         "<?xml version=\"1.0\" encoding=\"UTF-16\"?><a x=\"1\">\n <b>t</b><![CDATA[<c>]]></a>", tree, &why))
         << why;
     ASSERT_EQ(tree.nodes.size(), 5u);
@@ -146,7 +147,7 @@ TEST(Win32Xml, TheComponentGivesTheSameTree) {
     EXPECT_EQ(tree.nodes[2].value, "b");
     EXPECT_EQ(tree.nodes[3].value, "t");
     EXPECT_EQ(tree.nodes[4].value, "<c>");
-    EXPECT_FALSE(ParseXmlDocument("<a><b></a>", tree, &why));
+    EXPECT_FALSE(MakeXmlParser()->Parse("<a><b></a>", tree, &why));
     EXPECT_TRUE(tree.nodes.empty());
 }
 

@@ -7,9 +7,11 @@
 #include <msxml2.h>
 #include <oleauto.h>
 
+#include <memory>
 #include <vector>
 
 #include "assessment/XmlTree.h"
+#include "platform/Platform.h"
 #include "platform/win32/Win32Util.h"
 
 namespace tallyhive {
@@ -115,9 +117,19 @@ bool CopyTree(IXMLDOMElement* root, XmlTree& tree, std::string* why) {
     }
 }
 
+// The system's XML component, with document type declarations and external resources off.
+class MsXmlParser final : public XmlParser {
+public:
+    bool Parse(std::string_view utf8Document, XmlTree& tree, std::string* why) override;
+};
+
 }  // namespace
 
-bool ParseXmlDocument(std::string_view utf8Document, XmlTree& tree, std::string* why) {
+std::unique_ptr<XmlParser> MakeXmlParser() {
+    return std::make_unique<MsXmlParser>();
+}
+
+bool MsXmlParser::Parse(std::string_view utf8Document, XmlTree& tree, std::string* why) {
     tree.nodes.clear();
     const ComApartment apartment;
     if (!apartment.Usable()) return Fail(why, "the component system cannot be started");

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/Calendar.h"
+#include "base/Text.h"
 #include "tools/assessment_writer/AssessmentWriter.h"
 
 namespace tallyhive::writer {
@@ -13,16 +15,6 @@ constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday
                                      "Thursday", "Friday", "Saturday"};
 constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
                                        "July",    "August",   "September", "October", "November", "December"};
-
-// Days from 1970-01-01 to a proleptic Gregorian date (the era-based algorithm: exact for any year).
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
 
 // Day 1 (0001-01-01) lies 719162 days before 1970-01-01.
 constexpr std::int64_t kDayNumberOf1970 = 719163;
@@ -53,30 +45,17 @@ bool CheckXmlChars(std::string_view text, std::string_view what, std::string* wh
 
 void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
     for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':  // keeps "]]>" out of character data
-                out += "&gt;";
-                break;
-            case '"':
-                out += attribute ? "&quot;" : "\"";
-                break;
-            case '\r':  // a parser turns a literal CR into LF
-                out += "&#13;";
-                break;
-            case '\n':  // attribute-value normalisation would turn these into spaces
-                out += attribute ? "&#10;" : "\n";
-                break;
-            case '\t':
-                out += attribute ? "&#9;" : "\t";
-                break;
-            default:
-                out += c;
+        if (c == '\r') {
+            out += "&#13;";  // a parser turns a literal CR into LF
+        } else if (attribute && (c == '\n' || c == '\t')) {
+            // Attribute-value normalisation would turn these into spaces.
+            out += c == '\n' ? "&#10;" : "&#9;";
+        } else if (c == '\'' || (c == '"' && !attribute)) {
+            out += c;  // only the attribute's own delimiter needs a reference
+        } else if (const std::string_view reference = MarkupReference(c); !reference.empty()) {
+            out += reference;  // ">" too, which keeps "]]>" out of character data
+        } else {
+            out += c;
         }
     }
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "base/Calendar.h"
 #include "platform/Platform.h"
 #include "platform/posix/UniqueFd.h"
 #include "tools/assessment_writer/AssessmentWriter.h"
@@ -108,16 +109,8 @@ bool ToLocalMoment(std::int64_t utcMs, LocalMoment& moment) {
 }
 
 bool FromLocalMoment(const LocalMoment& moment, std::int64_t& utcMs) {
-    std::tm fields{};
-    fields.tm_year = moment.year - 1900;
-    fields.tm_mon = moment.month - 1;
-    fields.tm_mday = moment.day;
-    fields.tm_hour = moment.hour;
-    fields.tm_min = moment.minute;
-    fields.tm_sec = moment.second;
-    fields.tm_isdst = -1;
-    // mktime's -1 is also a valid instant; an untouched tm_wday tells the failure apart.
-    fields.tm_wday = -1;
+    std::tm fields = TmForMktime(
+        DateTimeFields{moment.year, moment.month, moment.day, moment.hour, moment.minute, moment.second});
     const std::time_t seconds = std::mktime(&fields);
     if (seconds == static_cast<std::time_t>(-1) && fields.tm_wday == -1) return false;
     utcMs = static_cast<std::int64_t>(seconds) * 1000 + moment.millisecond;
@@ -176,11 +169,8 @@ bool ParseMoment(std::string_view text, std::int64_t& utcMs, std::string* why) {
                         digits(at, 2, m.minute) && at < text.size() && text[at++] == ':' &&
                         digits(at, 2, m.second) && fraction(at, m.millisecond);
     if (!shaped) return Fail(why, "the time " + shown + " is not YYYY-MM-DD HH:MM:SS[.mmm] or @SECONDS");
-    static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (m.year % 4 == 0 && m.year % 100 != 0) || m.year % 400 == 0;
-    const bool valid = m.year >= 1900 && m.month >= 1 && m.month <= 12 && m.day >= 1 &&
-                       m.day <= kDaysInMonth[m.month - 1] && (m.month != 2 || m.day <= 28 || leap) &&
-                       m.hour <= 23 && m.minute <= 59 && m.second <= 59;
+    const bool valid =
+        m.year >= 1900 && IsValidDateTime(DateTimeFields{m.year, m.month, m.day, m.hour, m.minute, m.second});
     if (!valid) return Fail(why, "the time " + shown + " is not a date and time (from 1900 on)");
     if (!FromLocalMoment(m, utcMs)) return Fail(why, "the time " + shown + " cannot be converted");
     return true;

@@ -31,7 +31,7 @@ protected:
     bool WriteAndLoad(const AssessmentContent& content, CAssessmentResult& record, std::string& why) {
         std::string written;
         if (!WriteIntoFolder(content, m_dir.string(), written, &why)) return false;
-        const bool loaded = LoadResultFile(written, record, m_services, nullptr, std::string(), &why);
+        const bool loaded = LoadResultFile(written, record, m_services, &why);
         fs::remove(written);
         return loaded;
     }
@@ -40,7 +40,8 @@ protected:
     std::unique_ptr<FileService> m_files = MakeFileService();
     std::unique_ptr<TimeService> m_time = MakeTimeService();
     std::unique_ptr<ModuleService> m_modules = MakeModuleService();
-    AssessmentServices m_services{*m_files, *m_time, *m_modules};
+    std::unique_ptr<XmlParser> m_xml = MakeXmlParser();
+    AssessmentServices m_services{*m_files, *m_time, *m_modules, *m_xml};
 };
 
 TEST_F(RoundTrip, TextsArriveAsWritten) {
@@ -140,7 +141,7 @@ TEST_F(RoundTrip, TimesThatDoNotAgreeAreRefused) {
     ASSERT_TRUE(WriteIntoFolder(content, m_dir.string(), written, &why)) << why;
     ASSERT_TRUE(SetFileTimes(written, content.executedUtcMs + 11'000));
     CAssessmentResult record(*m_time);
-    EXPECT_FALSE(LoadResultFile(written, record, m_services, nullptr, std::string(), &why));
+    EXPECT_FALSE(LoadResultFile(written, record, m_services, &why));
     EXPECT_NE(why.find("differ"), std::string::npos) << why;
 }
 

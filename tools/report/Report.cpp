@@ -151,14 +151,14 @@ Examined Examine(const std::string& path, const AssessmentServices& services) {
     Examined e(services.time);
     e.path = path;
     std::string why;
-    if (LoadResultFile(path, e.record, services, nullptr, std::string(), &why)) {
+    if (LoadResultFile(path, e.record, services, &why)) {
         e.readable = e.consistent = true;
         return e;
     }
     // The load clears a refused record; read it again to show what the file says. The reason of
     // the check is taken afresh, without the path the load's message repeats.
     {
-        CXmlForwardingReader reader(services.files, e.record);
+        CXmlForwardingReader reader(services.files, services.xml, e.record);
         if (!reader.Load(path)) {
             e.record.Clear();
             e.why = why;

@@ -6,7 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "platform/testing/Fakes.h"
+#include "assessment/testing/Fakes.h"
+#include "platform/Platform.h"
 #include "tools/assessment_writer/AssessmentWriter.h"
 
 namespace tallyhive::report {
@@ -23,7 +24,8 @@ struct Datastore {
     FakeFileService files;
     FakeTimeService time{2 * 3600};  // local time two hours ahead of UTC
     FakeModuleService modules;
-    AssessmentServices services{files, time, modules};
+    std::unique_ptr<XmlParser> parser = MakeXmlParser();
+    AssessmentServices services{files, time, modules, *parser};
 
     Datastore() {
         files.datastoreFolder = kFolder;

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     const std::unique_ptr<FileService> files = MakeFileService(windowsDir);
     const std::unique_ptr<TimeService> time = MakeTimeService();
     const std::unique_ptr<ModuleService> modules = MakeModuleService();
-    const AssessmentServices services{*files, *time, *modules};
+    const std::unique_ptr<XmlParser> xml = MakeXmlParser();
+    const AssessmentServices services{*files, *time, *modules, *xml};
 
     std::string out;
     std::string err;

@@ -61,9 +61,10 @@ TEST_F(StandIn, WritesTheNewestFormalAssessmentThatPassesEveryCheck) {
         const auto files = MakeFileService(windows);
         const auto time = MakeTimeService();
         const auto modules = MakeModuleService();
+        const auto xml = MakeXmlParser();
         CAssessmentResult record(*time);
         std::string why, chosen;
-        ASSERT_TRUE(LoadLatestResult(record, {*files, *time, *modules}, nullptr, "", &why, &chosen)) << why;
+        ASSERT_TRUE(LoadLatestResult(record, {*files, *time, *modules, *xml}, &why, &chosen)) << why;
         EXPECT_TRUE(record.IsWindows7());
         // The second run may fall within the same second, where the newest cannot be told apart.
         if (i == 0) {

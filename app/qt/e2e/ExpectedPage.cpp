@@ -57,9 +57,10 @@ int main(int argc, char** argv) {
     const auto files = MakeFileService(argv[1]);
     const auto time = MakeTimeService();
     const auto modules = MakeModuleService();
+    const auto xml = MakeXmlParser();
     CAssessmentResult record(*time);
     std::string why;
-    if (!LoadLatestResult(record, AssessmentServices{*files, *time, *modules}, nullptr, "", &why)) {
+    if (!LoadLatestResult(record, AssessmentServices{*files, *time, *modules, *xml}, &why)) {
         std::fprintf(stderr, "tallyhive-e2e-expect: %s\n", why.c_str());
         return 1;
     }

@@ -9,6 +9,7 @@
 
 #include "assessment/XmlReader.h"
 #include "assessment/XmlTree.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
         }
         XmlTree tree;
         const bool accepted =
-            tallyhive::DecodeXmlDocument(bytes, utf8) && tallyhive::ParseXmlDocument(utf8, tree);
+            tallyhive::DecodeXmlDocument(bytes, utf8) && tallyhive::MakeXmlParser()->Parse(utf8, tree);
         const std::string line = accepted ? Shape(tree) : std::string("refused");
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);

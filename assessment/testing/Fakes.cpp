@@ -1,44 +1,17 @@
-#include "platform/testing/Fakes.h"
+#include "assessment/testing/Fakes.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <limits>
-#include <system_error>
+
+#include "base/Calendar.h"
+#include "base/Text.h"
 
 namespace tallyhive {
 
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
-
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[static_cast<std::size_t>(month - 1)];
-}
 
 // A small cursor over the text for the date parser.
 class Cursor {
@@ -80,15 +53,6 @@ private:
     std::size_t m_pos = 0;
 };
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
 bool ParseEnglishForm(std::string_view text, LocalDateTime& out) {
     static constexpr std::array<std::string_view, 12> kMonths = {
         "January", "February", "March",     "April",   "May",      "June",
@@ -107,9 +71,9 @@ bool ParseEnglishForm(std::string_view text, LocalDateTime& out) {
     const std::string_view meridiem = c.Word();
     c.SkipSpaces();
     if (!c.AtEnd() || f.hour < 1 || f.hour > 12) return false;
-    if (EqualsIgnoringCase(meridiem, "pm")) {
+    if (EqualsIgnoringAsciiCase(meridiem, "pm")) {
         f.hour = f.hour % 12 + 12;
-    } else if (EqualsIgnoringCase(meridiem, "am")) {
+    } else if (EqualsIgnoringAsciiCase(meridiem, "am")) {
         f.hour %= 12;
     } else {
         return false;
@@ -194,28 +158,12 @@ bool FakeFileService::ReadRegularFile(const std::string& path, std::size_t maxBy
 bool FakeTimeService::ToLocal(std::int64_t utcSeconds, LocalDateTime& out) const {
     std::int64_t local = 0;
     if (__builtin_add_overflow(utcSeconds, offsetSeconds, &local)) return false;
-    std::int64_t days = local / kSecondsPerDay;
-    std::int64_t rest = local % kSecondsPerDay;
-    if (rest < 0) {
-        rest += kSecondsPerDay;
-        --days;
-    }
-    std::int64_t year = 0;
-    LocalDateTime f;
-    CivilFromDays(days, year, f.month, f.day);
-    if (year < std::numeric_limits<int>::min() || year > std::numeric_limits<int>::max()) return false;
-    f.year = static_cast<int>(year);
-    f.hour = static_cast<int>(rest / 3600);
-    f.minute = static_cast<int>(rest % 3600 / 60);
-    f.second = static_cast<int>(rest % 60);
-    out = f;
-    return true;
+    // Local time is UTC shifted by the offset: the calendar fields of the shifted instant.
+    return UtcFields(local, out);
 }
 
 bool FakeTimeService::FromLocal(const LocalDateTime& f, std::int64_t& utcSeconds) const {
-    if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > DaysInMonth(f.year, f.month) || f.hour < 0 ||
-        f.hour > 23 || f.minute < 0 || f.minute > 59 || f.second < 0 || f.second > 59)
-        return false;
+    if (!IsValidDateTime(f)) return false;
     const std::int64_t local =
         DaysFromCivil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * 3600 + f.minute * 60 + f.second;
     return !__builtin_sub_overflow(local, offsetSeconds, &utcSeconds);
@@ -240,73 +188,6 @@ std::int64_t FakeTimeService::Utc(int year, int month, int day, int hour, int mi
 bool FakeModuleService::CanLoadModule(std::string_view name) {
     tried.emplace_back(name);
     return loadable.find(name) != loadable.end();
-}
-
-std::unique_ptr<PageElement> FakePageElement::Parent() const {
-    if (!parent) return nullptr;
-    return std::make_unique<FakePageElement>(*parent);
-}
-
-bool FakePageBridge::QueryElementProperty(std::string_view id, std::string_view name, std::string& value) {
-    calls.push_back("QueryElementProperty " + std::string(id) + " " + std::string(name));
-    const auto it = properties.find(std::make_pair(std::string(id), std::string(name)));
-    if (it == properties.end()) return false;
-    value = it->second;
-    return true;
-}
-
-bool FakePageBridge::QueryObjectProperty(const PageElement* element, std::string_view name,
-                                         std::string& value) {
-    const std::string id = element ? element->Id() : std::string("(null)");
-    calls.push_back("QueryObjectProperty " + id + " " + std::string(name));
-    if (!element) return false;
-    const auto it = properties.find(std::make_pair(id, std::string(name)));
-    if (it == properties.end()) return false;
-    value = it->second;
-    return true;
-}
-
-bool FakePageBridge::CallPageScript(std::string_view function, std::span<const ScriptArg> args) {
-    std::string line = "CallPageScript " + std::string(function) + "(";
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (i > 0) line += ',';
-        if (const auto* text = std::get_if<std::string>(&args[i])) {
-            line += *text;
-        } else {
-            std::array<char, 64> buffer{};
-            const auto result =
-                std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::get<double>(args[i]));
-            line.append(buffer.data(), result.ptr);
-        }
-    }
-    line += ')';
-    calls.push_back(std::move(line));
-    return scriptResult;
-}
-
-void FakePageBridge::SetElementHtml(std::string_view id, std::string_view html) {
-    calls.push_back("SetElementHtml " + std::string(id) + " " + std::string(html));
-}
-
-void FakePageBridge::SetElementText(std::string_view id, std::string_view text) {
-    calls.push_back("SetElementText " + std::string(id) + " " + std::string(text));
-}
-
-void FakePageBridge::NavigateTo(std::string_view url, std::string_view headers, const std::string* postData) {
-    std::string line = "NavigateTo " + std::string(url);
-    if (!headers.empty()) line += " headers=" + std::string(headers);
-    if (postData) line += " post=" + *postData;
-    calls.push_back(std::move(line));
-    navigations.push_back(Navigation{std::string(url), std::string(headers),
-                                     postData ? std::optional<std::string>(*postData) : std::nullopt});
-}
-
-void FakePageBridge::ReloadPage() {
-    calls.emplace_back("ReloadPage");
-}
-
-void FakePageBridge::LoadBuiltInPage(int resourceNumber) {
-    calls.push_back("LoadBuiltInPage " + std::to_string(resourceNumber));
 }
 
 }  // namespace tallyhive

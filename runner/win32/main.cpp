@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Processes.h"
 #include "runner/AssessRunner.h"
 
 namespace {

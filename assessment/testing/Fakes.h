@@ -1,6 +1,7 @@
 #pragma once
-// Fakes of the platform services for unit tests of the core. Plain data members set by the test;
-// no behaviour beyond what the interfaces promise, so a test reads like the situation it sets up.
+// Fakes of the assessment layer's platform services, for the unit tests of every layer above it. Plain data
+// members set by the test; no behaviour beyond what the interfaces promise, so a test reads like the
+// situation it sets up.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -13,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/PageBridge.h"
 #include "assessment/Services.h"
 
 namespace tallyhive {
@@ -79,54 +79,6 @@ public:
     std::vector<std::string> tried;  // every name asked for, in order
 
     bool CanLoadModule(std::string_view name) override;
-};
-
-// An element of a page as the host would be handed it; parents are shared so a chain can be built
-// once and handed out many times.
-class FakePageElement final : public PageElement {
-public:
-    FakePageElement(std::string elementId, std::string elementTag,
-                    std::shared_ptr<const FakePageElement> parentElement = {})
-        : id(std::move(elementId)), tagName(std::move(elementTag)), parent(std::move(parentElement)) {}
-
-    std::string id;
-    std::string tagName;
-    std::shared_ptr<const FakePageElement> parent;
-
-    std::string Id() const override { return id; }
-    std::string TagName() const override { return tagName; }
-    std::unique_ptr<PageElement> Parent() const override;
-};
-
-// Records every call as one line of text, in order:
-//   "QueryElementProperty <id> <name>", "QueryObjectProperty <id> <name>",
-//   "CallPageScript f(a,7.9)" (texts as they are, numbers in their shortest exact form),
-//   "SetElementHtml <id> <html>", "SetElementText <id> <text>",
-//   "NavigateTo <url>" (then " headers=<headers>" and " post=<data>" when given),
-//   "ReloadPage", "LoadBuiltInPage <number>".
-class FakePageBridge final : public PageBridge {
-public:
-    struct Navigation {
-        std::string url;
-        std::string headers;
-        std::optional<std::string> postData;
-    };
-
-    std::vector<std::string> calls;
-    std::vector<Navigation> navigations;
-    // (element id, property name) -> value; used by both property queries (objects by their Id()).
-    std::map<std::pair<std::string, std::string>, std::string, std::less<>> properties;
-    bool scriptResult = true;  // what CallPageScript answers
-
-    bool QueryElementProperty(std::string_view id, std::string_view name, std::string& value) override;
-    bool QueryObjectProperty(const PageElement* element, std::string_view name, std::string& value) override;
-    bool CallPageScript(std::string_view function, std::span<const ScriptArg> args) override;
-    void SetElementHtml(std::string_view id, std::string_view html) override;
-    void SetElementText(std::string_view id, std::string_view text) override;
-    void NavigateTo(std::string_view url, std::string_view headers = {},
-                    const std::string* postData = nullptr) override;
-    void ReloadPage() override;
-    void LoadBuiltInPage(int resourceNumber) override;
 };
 
 }  // namespace tallyhive

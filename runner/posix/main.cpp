@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/Processes.h"
 #include "runner/AssessRunner.h"
 
 int main() {
