@@ -5,6 +5,7 @@
 
 #include "service/AgreementText.h"
 #include "service/Form.h"
+#include "service/PageFiles.h"
 
 namespace tallyhive::service {
 
@@ -36,120 +37,19 @@ constexpr Row kRows[] = {{"cpu_score", "cpu_information", 1},
                          {"game_score", "game_information", 4},
                          {"disk_score", "disk_information", 5}};
 
-constexpr const char* kStyle = R"CSS(
-* { box-sizing: border-box; }
-html, body { margin: 0; padding: 0; }
-body { font: 14px/1.45 "Segoe UI", "Meiryo UI", "Noto Sans CJK JP", "DejaVu Sans", sans-serif;
-       color: #1d2b2b; background: #f4fafa; min-width: 560px; }
-header { background: #137a7f; color: #fff; padding: 10px 18px; display: flex; align-items: center; gap: 12px; }
-header .logo { font-weight: 700; letter-spacing: .12em; font-size: 18px; }
-header .title { opacity: .9; }
-main { padding: 14px 18px 18px; max-width: 980px; }
-h1 { font-size: 18px; margin: 4px 0 10px; font-weight: 600; }
-p { margin: 6px 0 10px; }
-.summary { display: flex; align-items: baseline; gap: 14px; margin: 6px 0 12px; flex-wrap: wrap; }
-.big { font-size: 34px; font-weight: 700; color: #137a7f; min-width: 2.2em; }
-.muted { color: #5b6b6b; }
-.rows { border-top: 1px solid #d5e6e6; }
-.row { display: grid; grid-template-columns: 150px 1fr; gap: 2px 12px; padding: 7px 0; border-bottom: 1px solid #d5e6e6; }
-.row .label { font-weight: 600; }
-.row .desc { grid-column: 2; color: #3d4d4d; font-size: 13px; overflow-wrap: anywhere; }
-.bar { display: flex; align-items: center; gap: 8px; min-height: 18px; }
-.bar .fill { height: 14px; width: 0; border-radius: 3px; background: #9bb; transition: width .25s; }
-.bar .value { font-weight: 700; min-width: 2.5em; }
-.buttons { margin-top: 14px; display: flex; gap: 10px; flex-wrap: wrap; }
-button { font: inherit; padding: 6px 16px; border: 1px solid #137a7f; border-radius: 4px; background: #fff;
-         color: #137a7f; cursor: pointer; }
-button.primary { background: #137a7f; color: #fff; }
-button:hover { filter: brightness(.95); }
-table.list { border-collapse: collapse; width: 100%; font-size: 13px; }
-table.list th, table.list td { text-align: left; padding: 5px 6px; border-bottom: 1px solid #d5e6e6; vertical-align: top; }
-.error { border-left: 4px solid #c0392b; background: #fff; padding: 10px 14px; }
-.static .fill { display: inline-block; }
-form.filters { display: flex; gap: 8px; flex-wrap: wrap; margin-bottom: 10px; }
-form.filters input { font: inherit; padding: 4px 6px; min-width: 16em; }
-a { color: #0d5f63; }
-:lang(ja) .row { grid-template-columns: 190px 1fr; }
-)CSS";
-
-// The bars of the result pages. The program calls these two functions with texts; they are only
-// ever used as data (text content and style values), never as markup.
-constexpr const char* kBarScript = R"JS(
-(function () {
-  var bars = {};
-  var barWidth = 0;
-  // The score range of the assessment's Windows version: the result page shows the system's name
-  // alone, the profile page the machine followed by the system in parentheses.
-  function rangeMax() {
-    var os = document.getElementById('system_information');
-    var text = os ? os.textContent : '';
-    var at = text.lastIndexOf('(Windows');
-    var name = at >= 0 ? text.substring(at + 1) : text;
-    if (name.indexOf('Windows Vista') === 0) return 5.9;
-    if (name.indexOf('Windows 7') === 0) return 7.9;
-    if (name.indexOf('Windows') === 0) return 9.9;
-    var highest = 0;
-    for (var key in bars) highest = Math.max(highest, bars[key].score);
-    return highest > 7.9 ? 9.9 : (highest > 5.9 ? 7.9 : 5.9);
-  }
-  function draw() {
-    var max = rangeMax();
-    for (var key in bars) {
-      var bar = bars[key];
-      var fill = bar.element.querySelector('.fill');
-      var value = bar.element.querySelector('.value');
-      // The longest bar runs from the bar's own left edge to the nearer of the width the program gives
-      // and the end of the page's column, leaving room for the score beside it.
-      var box = bar.element.getBoundingClientRect();
-      var right = barWidth > 0 ? Math.min(barWidth - 18, box.right) : box.right;
-      var room = Math.max(40, right - box.left - 56);
-      if (fill) {
-        fill.style.width = Math.round(room * Math.max(0, Math.min(1, bar.score / max))) + 'px';
-        if (/^#[0-9A-Fa-f]{3,8}$/.test(bar.colour)) fill.style.backgroundColor = bar.colour;
-      }
-      if (value) value.textContent = bar.text;
-    }
-  }
-  window.setBarValue = function (selector, score, colour, width) {
-    var element = null;
-    try {
-      element = document.querySelector(String(selector));
-    } catch (e) {
-      return false;  // not a selector at all
-    }
-    if (!element) return false;
-    var number = parseFloat(score);
-    bars[String(selector)] = { element: element, score: isFinite(number) ? number : 0,
-                               text: String(score), colour: String(colour) };
-    var w = parseFloat(width);
-    if (isFinite(w) && w > 0) barWidth = w;
-    draw();
-    return true;
-  };
-  window.updateBarValue = function (width) {
-    var w = parseFloat(width);
-    if (isFinite(w) && w > 0) barWidth = w;
-    draw();
-    return true;
-  };
-  document.addEventListener('DOMContentLoaded', function () {
-    var os = document.getElementById('system_information');
-    if (os && window.MutationObserver)
-      new MutationObserver(draw).observe(os, { childList: true, characterData: true, subtree: true });
-  });
-})();
-)JS";
-
 std::string Head(Language language, std::string_view title, bool withBars) {
     std::string html = "<!DOCTYPE html>\n<html lang=\"";
     html += CodeOf(language);
     html += "\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" content=\"width=device-width\"><title>";
     html += EscapeHtml(title);
-    html += " - TALLYHIVE</title><style>";
-    html += kStyle;
+    // The files start on a line of their own after the tag.
+    html += " - TALLYHIVE</title><style>\n";
+    html += kStyleSheet;
     html += "</style>";
     if (withBars) {
-        html += "<script>";
+        // The bars of the result pages. The program calls its two functions with texts; they are only
+        // ever used as data (text content and style values), never as markup.
+        html += "<script>\n";
         html += kBarScript;
         html += "</script>";
     }
