@@ -325,17 +325,19 @@ std::string ServiceErrorPage(Language language, bool wasShare) {
 
 std::string SharePage(Language language, const ShareView& view) {
     const bool ja = language == Language::Japanese;
-    const auto& t = view.share.texts;
-    const double range = ScoreRangeFor(t[6]);
+    const StoredShare& share = view.share;
+    const std::string& machine = share[ShareText::MachineInformation];
+    const double range = ScoreRangeFor(share[ShareText::SystemInformation]);
     std::string html = Head(language, ja ? "共有された計測結果" : "Shared assessment", false);
-    html += "<h1>" + EscapeHtml(t[7].empty() ? (ja ? "コンピュータ" : "A computer") : t[7]) + "</h1>";
-    html += "<p class=\"muted\">" + EscapeHtml(t[6]) + " &middot; " + EscapeHtml(view.createdText) +
-            " &middot; #" + std::to_string(view.share.id) + "</p><div class=\"rows\">";
+    html += "<h1>" + EscapeHtml(machine.empty() ? (ja ? "コンピュータ" : "A computer") : machine) + "</h1>";
+    html += "<p class=\"muted\">" + EscapeHtml(share[ShareText::SystemInformation]) + " &middot; " +
+            EscapeHtml(view.createdText) + " &middot; #" + std::to_string(view.share.id) +
+            "</p><div class=\"rows\">";
     for (std::size_t i = 0; i < kScoreCount; ++i) {
         html += "<div class=\"row\"><div class=\"label\">";
         html += kScoreLabels[i].In(language);
-        html += "</div>" + StaticBar(t[i], range, kColours[i]);
-        const std::string description = i == 0 ? std::string() : t[i + 7];
+        html += "</div>" + StaticBar(share.Score(i), range, kColours[i]);
+        const std::string description = share.DescriptionOfScore(i);
         const Rank rank = i < view.ranks.size() ? view.ranks[i] : Rank{};
         html += "<div class=\"desc\">";
         if (!description.empty()) html += EscapeHtml(description) + "<br>";
@@ -360,9 +362,10 @@ std::string SharePage(Language language, const ShareView& view) {
         html += "</th><th>OS</th></tr>";
         for (const StoredShare& other : view.sameCpu) {
             html += "<tr><td><a href=\"" + SharePageAddress(other.id, language) + "\">" +
-                    std::to_string(other.id) + "</a></td><td>" + EscapeHtml(other.texts[0]) + "</td><td>" +
-                    EscapeHtml(other.texts[1]) + "</td><td>" + EscapeHtml(other.texts[3]) + "</td><td>" +
-                    EscapeHtml(other.texts[6]) + "</td></tr>";
+                    std::to_string(other.id) + "</a></td><td>" + EscapeHtml(other[ShareText::SystemScore]) +
+                    "</td><td>" + EscapeHtml(other[ShareText::CpuScore]) + "</td><td>" +
+                    EscapeHtml(other[ShareText::GpuScore]) + "</td><td>" +
+                    EscapeHtml(other[ShareText::SystemInformation]) + "</td></tr>";
         }
         html += "</table>";
     }
@@ -395,13 +398,15 @@ std::string ShareListPage(Language language, const std::vector<StoredShare>& sha
     for (const StoredShare& share : shares) {
         html += "<tr><td><a href=\"" + SharePageAddress(share.id, language) + "\">" +
                 std::to_string(share.id) + "</a></td>";
-        for (std::size_t i = 0; i < kScoreCount; ++i) html += "<td>" + EscapeHtml(share.texts[i]) + "</td>";
+        for (std::size_t i = 0; i < kScoreCount; ++i) html += "<td>" + EscapeHtml(share.Score(i)) + "</td>";
+        const std::string& cpu = share[ShareText::CpuInformation];
+        const std::string& gpu = share[ShareText::GpuInformation];
         const std::string cpuLink =
-            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;cpu=" + EscapeQuery(share.texts[8]);
+            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;cpu=" + EscapeQuery(cpu);
         const std::string gpuLink =
-            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;gpu=" + EscapeQuery(share.texts[10]);
-        html += "<td><a href=\"" + cpuLink + "\">" + EscapeHtml(share.texts[8]) + "</a></td><td><a href=\"" +
-                gpuLink + "\">" + EscapeHtml(share.texts[10]) + "</a></td><td>" + EscapeHtml(share.texts[6]) +
+            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;gpu=" + EscapeQuery(gpu);
+        html += "<td><a href=\"" + cpuLink + "\">" + EscapeHtml(cpu) + "</a></td><td><a href=\"" + gpuLink +
+                "\">" + EscapeHtml(gpu) + "</a></td><td>" + EscapeHtml(share[ShareText::SystemInformation]) +
                 "</td></tr>";
     }
     html += "</table>";

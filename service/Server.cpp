@@ -300,7 +300,7 @@ void Service::Routes() {
         const auto ranks = m_store->RanksOf(share->id);
         view.ranks.assign(ranks.begin(), ranks.end());
         ShareQuery same;
-        same.cpu = share->texts[8];
+        same.cpu = (*share)[ShareText::CpuInformation];
         same.limit = 11;
         for (StoredShare& other : m_store->List(same))
             if (other.id != share->id && view.sameCpu.size() < 10) view.sameCpu.push_back(std::move(other));
