@@ -335,23 +335,16 @@ void Service::Routes() {
     server.Post("/as/responses/add/tallyhive", [this](const httplib::Request& request,
                                                       httplib::Response& response) {
         const Language language = LanguageFor(request, response);
-        const bool japanese = language == Language::Japanese;
         const std::string type = request.get_header_value("Content-Type");
         if (!type.empty() && type.rfind("application/x-www-form-urlencoded", 0) != 0)
-            return Html(response,
-                        RejectedPage(language,
-                                     japanese ? "フォームの形式が違います。" : "the form is not URL-encoded"),
-                        415);
+            return Html(response, RejectedPage(language, TextsOf(language).notUrlEncoded), 415);
         FormProblem problem;
         const std::optional<ShareForm> form = DecodeShareForm(request.body, problem);
         if (form) problem = ValidateShare(*form);
         if (problem) return Html(response, RejectedPage(language, DescribeProblem(language, problem)), 400);
         const std::int64_t now = m_clock.now();
         if (!m_passCodes.Accepts(form->Get("pass_code"), now))
-            return Html(response,
-                        RejectedPage(language, japanese ? "パスコードが正しくないか、期限切れです。"
-                                                        : "the pass code is wrong or has expired"),
-                        403);
+            return Html(response, RejectedPage(language, TextsOf(language).passCodeRefused), 403);
         StoredShare share;
         share.createdUtc = now;
         for (std::size_t i = 0; i < kShareTexts; ++i) share.texts[i] = form->values[i];
@@ -375,11 +368,7 @@ void Service::Routes() {
         if (response.status == 404) {
             Html(response, NotFoundPage(language), 404);
         } else if (response.status == 413) {
-            Html(response,
-                 RejectedPage(language, language == Language::Japanese
-                                            ? "送信されたデータが大きすぎます。"
-                                            : "the form is larger than a share can be"),
-                 413);
+            Html(response, RejectedPage(language, TextsOf(language).formTooLarge), 413);
         }
     });
 }
