@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "assessment/SystemFacts.h"
 #include "service/Form.h"
 #include "service/PageFiles.h"
 #include "service/PageTexts.h"
@@ -23,6 +24,22 @@ constexpr Row kRows[] = {{"cpu_score", "cpu_information", 1},
                          {"game_score", "game_information", 4},
                          {"disk_score", "disk_information", 5}};
 
+// The score ranges for the bar script, as the JSON data block it reads ("score_ranges"): the same
+// table the service draws its own bars with. A data block is not run, and needs no script allowed.
+const std::string& ScoreRangesBlock() {
+    static const std::string block = [] {
+        nlohmann::ordered_json ranges = nlohmann::ordered_json::array();
+        for (const WindowsScoreRange& range : kWindowsScoreRanges)
+            ranges.push_back({{"prefix", range.productPrefix}, {"highest", range.highest}});
+        std::string json = ranges.dump();
+        // Inside a script element, "</" could end the element early.
+        for (std::size_t at = json.find("</"); at != std::string::npos; at = json.find("</", at))
+            json.replace(at, 2, "<\\/");
+        return "<script type=\"application/json\" id=\"score_ranges\">" + json + "</script>";
+    }();
+    return block;
+}
+
 std::string Head(Language language, std::string_view title, bool withBars) {
     std::string html = "<!DOCTYPE html>\n<html lang=\"";
     html += CodeOf(language);
@@ -35,6 +52,7 @@ std::string Head(Language language, std::string_view title, bool withBars) {
     if (withBars) {
         // The bars of the result pages. The program calls its two functions with texts; they are only
         // ever used as data (text content and style values), never as markup.
+        html += ScoreRangesBlock();
         html += "<script>\n";
         html += kBarScript;
         html += "</script>";
@@ -114,9 +132,9 @@ std::string EscapeQuery(std::string_view text) {
 }
 
 double ScoreRangeFor(std::string_view productName) {
-    if (productName.rfind("Windows Vista", 0) == 0) return 5.9;
-    if (productName.rfind("Windows 7", 0) == 0) return 7.9;
-    return 9.9;
+    // A system newer than the table scores like the newest one in it.
+    const WindowsScoreRange* range = ScoreRangeOf(productName);
+    return range ? range->highest : kWindowsScoreRanges.back().highest;
 }
 
 std::string SoftwarePage(Language language, std::string_view latestVersion, Downloads downloads) {

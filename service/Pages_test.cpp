@@ -117,6 +117,7 @@ TEST(Pages, LanguagesAndRanges) {
     EXPECT_EQ(ScoreRangeFor("Windows Vista (TM) Ultimate"), 5.9);
     EXPECT_EQ(ScoreRangeFor("Windows 7 Professional"), 7.9);
     EXPECT_EQ(ScoreRangeFor("Windows 8 Pro"), 9.9);
+    EXPECT_EQ(ScoreRangeFor("Windows 10 Pro"), 9.9);  // later systems score like the newest known
 }
 
 }  // namespace

@@ -1,6 +1,20 @@
 (function () {
   var bars = {};
   var barWidth = 0;
+  var ranges = null;
+  // The Windows versions' score ranges, oldest first, as the service writes them into the page.
+  function scoreRanges() {
+    if (ranges) return ranges;
+    ranges = [];
+    var block = document.getElementById('score_ranges');
+    try {
+      var read = block ? JSON.parse(block.textContent) : [];
+      if (Array.isArray(read)) ranges = read;
+    } catch (e) {
+      ranges = [];
+    }
+    return ranges;
+  }
   // The score range of the assessment's Windows version: the result page shows the system's name
   // alone, the profile page the machine followed by the system in parentheses.
   function rangeMax() {
@@ -8,12 +22,20 @@
     var text = os ? os.textContent : '';
     var at = text.lastIndexOf('(Windows');
     var name = at >= 0 ? text.substring(at + 1) : text;
-    if (name.indexOf('Windows Vista') === 0) return 5.9;
-    if (name.indexOf('Windows 7') === 0) return 7.9;
-    if (name.indexOf('Windows') === 0) return 9.9;
+    var table = scoreRanges();
+    for (var i = 0; i < table.length; i++) {
+      if (name.indexOf(table[i].prefix) === 0) return table[i].highest;
+    }
     var highest = 0;
     for (var key in bars) highest = Math.max(highest, bars[key].score);
-    return highest > 7.9 ? 9.9 : (highest > 5.9 ? 7.9 : 5.9);
+    var newest = table.length > 0 ? table[table.length - 1].highest : Math.max(highest, 1);
+    // A later Windows scores like the newest version known.
+    if (name.indexOf('Windows') === 0) return newest;
+    // No system named yet: the narrowest range that holds every score.
+    for (var j = 0; j < table.length; j++) {
+      if (highest <= table[j].highest) return table[j].highest;
+    }
+    return newest;
   }
   function draw() {
     var max = rangeMax();
