@@ -14,25 +14,6 @@ constexpr std::uint64_t kFileTimesTolerance = 10;
 constexpr std::uint64_t kExecTimeTolerance = 10;
 constexpr std::uint64_t kVistaExecTimeTolerance = 600;
 
-struct ScoreRange {
-    double lowest;
-    double highest;
-};
-
-ScoreRange RangeOf(WindowsVersion version) {
-    switch (version) {
-        case WindowsVersion::Vista:
-            return {1.0, 5.9};
-        case WindowsVersion::Seven:
-            return {1.0, 7.9};
-        case WindowsVersion::Eight:
-            return {1.0, 9.9};
-        case WindowsVersion::Unknown:
-            break;
-    }
-    return {0.0, 0.0};
-}
-
 // |a - b| without signed overflow, even for the extremes of int64.
 std::uint64_t AbsoluteDifference(std::int64_t a, std::int64_t b) {
     return a > b ? static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b)
@@ -65,10 +46,14 @@ bool DifferenceWithin(std::int64_t a, std::int64_t b, std::uint64_t tolerance, s
 }  // namespace
 
 WindowsVersion WindowsVersionOf(const CAssessmentResult& record) {
-    if (record.IsWindowsVista()) return WindowsVersion::Vista;
-    if (record.IsWindows7()) return WindowsVersion::Seven;
-    if (record.IsWindows8()) return WindowsVersion::Eight;
-    return WindowsVersion::Unknown;
+    const WindowsScoreRange* range = ScoreRangeOf(record.osProductName);
+    return range ? range->version : WindowsVersion::Unknown;
+}
+
+const WindowsScoreRange* ScoreRangeOf(std::string_view productName) {
+    for (const WindowsScoreRange& range : kWindowsScoreRanges)
+        if (productName.starts_with(range.productPrefix)) return &range;
+    return nullptr;
 }
 
 std::string_view WindowsVersionName(WindowsVersion version) {
@@ -121,15 +106,14 @@ bool IsConsistentWithFile(const CAssessmentResult& record, const std::string& pa
     if (!DifferenceWithin(lastWrite, execution, tolerance, "last-write time and execution time", why))
         return false;
 
-    const WindowsVersion version = WindowsVersionOf(record);
-    if (version == WindowsVersion::Unknown)
+    const WindowsScoreRange* range = ScoreRangeOf(record.osProductName);
+    if (!range)
         return Fail(why, "product name \"" + Shown(record.osProductName) + "\" is not Windows Vista, 7 or 8");
-    const ScoreRange range = RangeOf(version);
     for (const ScoreField& score : kScoreFields) {
-        if (!ScoreWithin(record.*score.text, range.lowest, range.highest)) {
+        if (!ScoreWithin(record.*score.text, range->lowest, range->highest)) {
             return Fail(why, "score " + std::string(score.name) + " " + Shown(record.*score.text) +
-                                 " is outside " + FormatFixed(range.lowest, 1) + "-" +
-                                 FormatFixed(range.highest, 1));
+                                 " is outside " + FormatFixed(range->lowest, 1) + "-" +
+                                 FormatFixed(range->highest, 1));
         }
     }
     return true;

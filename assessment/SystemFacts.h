@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,23 @@ class CAssessmentResult;
 enum class WindowsVersion { Unknown, Vista, Seven, Eight };
 WindowsVersion WindowsVersionOf(const CAssessmentResult& record);
 std::string_view WindowsVersionName(WindowsVersion version);  // "Vista", "7", "8" or ""
+
+// The scores each Windows version can give, found by the start of its product name; oldest first,
+// so each range holds the ones before it. The program's checks, the service's bars and the result
+// pages' script all read this one table.
+struct WindowsScoreRange {
+    std::string_view productPrefix;
+    WindowsVersion version;
+    double lowest;
+    double highest;
+};
+inline constexpr std::array<WindowsScoreRange, 3> kWindowsScoreRanges{{
+    {"Windows Vista", WindowsVersion::Vista, 1.0, 5.9},
+    {"Windows 7", WindowsVersion::Seven, 1.0, 7.9},
+    {"Windows 8", WindowsVersion::Eight, 1.0, 9.9},
+}};
+// The entry whose prefix starts `productName`; null for any other system.
+const WindowsScoreRange* ScoreRangeOf(std::string_view productName);
 
 // Sets record.directXVersion to the highest d3dN.dll (N = 8..12) that loads; unchanged when none does.
 void ProbeDirectXVersion(CAssessmentResult& record, ModuleService& modules);

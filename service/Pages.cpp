@@ -3,27 +3,15 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "assessment/SystemFacts.h"
 #include "base/Text.h"
-#include "service/AgreementText.h"
 #include "service/Form.h"
+#include "service/PageFiles.h"
+#include "service/PageTexts.h"
 
 namespace tallyhive::service {
 
 namespace {
-
-struct Words {
-    const char* en;
-    const char* ja;
-    const char* In(Language l) const { return l == Language::Japanese ? ja : en; }
-};
-
-// Labels of the six scores, in score order (system first, as the form sends them).
-constexpr Words kScoreLabels[kScoreCount] = {{"Base score", "基本スコア"},
-                                             {"Processor", "プロセッサ"},
-                                             {"Memory (RAM)", "メモリ (RAM)"},
-                                             {"Graphics", "グラフィックス"},
-                                             {"Gaming graphics", "ゲーム用グラフィックス"},
-                                             {"Primary hard disk", "プライマリ ハード ディスク"}};
 
 // Bar and description ids of the five hardware rows, in the order the program fills them.
 struct Row {
@@ -37,120 +25,36 @@ constexpr Row kRows[] = {{"cpu_score", "cpu_information", 1},
                          {"game_score", "game_information", 4},
                          {"disk_score", "disk_information", 5}};
 
-constexpr const char* kStyle = R"CSS(
-* { box-sizing: border-box; }
-html, body { margin: 0; padding: 0; }
-body { font: 14px/1.45 "Segoe UI", "Meiryo UI", "Noto Sans CJK JP", "DejaVu Sans", sans-serif;
-       color: #1d2b2b; background: #f4fafa; min-width: 560px; }
-header { background: #137a7f; color: #fff; padding: 10px 18px; display: flex; align-items: center; gap: 12px; }
-header .logo { font-weight: 700; letter-spacing: .12em; font-size: 18px; }
-header .title { opacity: .9; }
-main { padding: 14px 18px 18px; max-width: 980px; }
-h1 { font-size: 18px; margin: 4px 0 10px; font-weight: 600; }
-p { margin: 6px 0 10px; }
-.summary { display: flex; align-items: baseline; gap: 14px; margin: 6px 0 12px; flex-wrap: wrap; }
-.big { font-size: 34px; font-weight: 700; color: #137a7f; min-width: 2.2em; }
-.muted { color: #5b6b6b; }
-.rows { border-top: 1px solid #d5e6e6; }
-.row { display: grid; grid-template-columns: 150px 1fr; gap: 2px 12px; padding: 7px 0; border-bottom: 1px solid #d5e6e6; }
-.row .label { font-weight: 600; }
-.row .desc { grid-column: 2; color: #3d4d4d; font-size: 13px; overflow-wrap: anywhere; }
-.bar { display: flex; align-items: center; gap: 8px; min-height: 18px; }
-.bar .fill { height: 14px; width: 0; border-radius: 3px; background: #9bb; transition: width .25s; }
-.bar .value { font-weight: 700; min-width: 2.5em; }
-.buttons { margin-top: 14px; display: flex; gap: 10px; flex-wrap: wrap; }
-button { font: inherit; padding: 6px 16px; border: 1px solid #137a7f; border-radius: 4px; background: #fff;
-         color: #137a7f; cursor: pointer; }
-button.primary { background: #137a7f; color: #fff; }
-button:hover { filter: brightness(.95); }
-table.list { border-collapse: collapse; width: 100%; font-size: 13px; }
-table.list th, table.list td { text-align: left; padding: 5px 6px; border-bottom: 1px solid #d5e6e6; vertical-align: top; }
-.error { border-left: 4px solid #c0392b; background: #fff; padding: 10px 14px; }
-.static .fill { display: inline-block; }
-form.filters { display: flex; gap: 8px; flex-wrap: wrap; margin-bottom: 10px; }
-form.filters input { font: inherit; padding: 4px 6px; min-width: 16em; }
-a { color: #0d5f63; }
-:lang(ja) .row { grid-template-columns: 190px 1fr; }
-)CSS";
-
-// The bars of the result pages. The program calls these two functions with texts; they are only
-// ever used as data (text content and style values), never as markup.
-constexpr const char* kBarScript = R"JS(
-(function () {
-  var bars = {};
-  var barWidth = 0;
-  // The score range of the assessment's Windows version: the result page shows the system's name
-  // alone, the profile page the machine followed by the system in parentheses.
-  function rangeMax() {
-    var os = document.getElementById('system_information');
-    var text = os ? os.textContent : '';
-    var at = text.lastIndexOf('(Windows');
-    var name = at >= 0 ? text.substring(at + 1) : text;
-    if (name.indexOf('Windows Vista') === 0) return 5.9;
-    if (name.indexOf('Windows 7') === 0) return 7.9;
-    if (name.indexOf('Windows') === 0) return 9.9;
-    var highest = 0;
-    for (var key in bars) highest = Math.max(highest, bars[key].score);
-    return highest > 7.9 ? 9.9 : (highest > 5.9 ? 7.9 : 5.9);
-  }
-  function draw() {
-    var max = rangeMax();
-    for (var key in bars) {
-      var bar = bars[key];
-      var fill = bar.element.querySelector('.fill');
-      var value = bar.element.querySelector('.value');
-      // The longest bar runs from the bar's own left edge to the nearer of the width the program gives
-      // and the end of the page's column, leaving room for the score beside it.
-      var box = bar.element.getBoundingClientRect();
-      var right = barWidth > 0 ? Math.min(barWidth - 18, box.right) : box.right;
-      var room = Math.max(40, right - box.left - 56);
-      if (fill) {
-        fill.style.width = Math.round(room * Math.max(0, Math.min(1, bar.score / max))) + 'px';
-        if (/^#[0-9A-Fa-f]{3,8}$/.test(bar.colour)) fill.style.backgroundColor = bar.colour;
-      }
-      if (value) value.textContent = bar.text;
-    }
-  }
-  window.setBarValue = function (selector, score, colour, width) {
-    var element = null;
-    try {
-      element = document.querySelector(String(selector));
-    } catch (e) {
-      return false;  // not a selector at all
-    }
-    if (!element) return false;
-    var number = parseFloat(score);
-    bars[String(selector)] = { element: element, score: isFinite(number) ? number : 0,
-                               text: String(score), colour: String(colour) };
-    var w = parseFloat(width);
-    if (isFinite(w) && w > 0) barWidth = w;
-    draw();
-    return true;
-  };
-  window.updateBarValue = function (width) {
-    var w = parseFloat(width);
-    if (isFinite(w) && w > 0) barWidth = w;
-    draw();
-    return true;
-  };
-  document.addEventListener('DOMContentLoaded', function () {
-    var os = document.getElementById('system_information');
-    if (os && window.MutationObserver)
-      new MutationObserver(draw).observe(os, { childList: true, characterData: true, subtree: true });
-  });
-})();
-)JS";
+// The score ranges for the bar script, as the JSON data block it reads ("score_ranges"): the same
+// table the service draws its own bars with. A data block is not run, and needs no script allowed.
+const std::string& ScoreRangesBlock() {
+    static const std::string block = [] {
+        nlohmann::ordered_json ranges = nlohmann::ordered_json::array();
+        for (const WindowsScoreRange& range : kWindowsScoreRanges)
+            ranges.push_back({{"prefix", range.productPrefix}, {"highest", range.highest}});
+        std::string json = ranges.dump();
+        // Inside a script element, "</" could end the element early.
+        for (std::size_t at = json.find("</"); at != std::string::npos; at = json.find("</", at))
+            json.replace(at, 2, "<\\/");
+        return "<script type=\"application/json\" id=\"score_ranges\">" + json + "</script>";
+    }();
+    return block;
+}
 
 std::string Head(Language language, std::string_view title, bool withBars) {
     std::string html = "<!DOCTYPE html>\n<html lang=\"";
     html += CodeOf(language);
     html += "\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" content=\"width=device-width\"><title>";
     html += EscapeHtml(title);
-    html += " - TALLYHIVE</title><style>";
-    html += kStyle;
+    // The files start on a line of their own after the tag.
+    html += " - TALLYHIVE</title><style>\n";
+    html += kStyleSheet;
     html += "</style>";
     if (withBars) {
-        html += "<script>";
+        // The bars of the result pages. The program calls its two functions with texts; they are only
+        // ever used as data (text content and style values), never as markup.
+        html += ScoreRangesBlock();
+        html += "<script>\n";
         html += kBarScript;
         html += "</script>";
     }
@@ -162,9 +66,9 @@ std::string Head(Language language, std::string_view title, bool withBars) {
 
 constexpr const char* kFoot = "</main></body></html>\n";
 
-std::string Button(const char* id, Words label, Language language, bool primary = false) {
+std::string Button(const char* id, std::string_view label, bool primary = false) {
     return std::string("<button type=\"button\" id=\"") + id + "\"" + (primary ? " class=\"primary\"" : "") +
-           ">" + label.In(language) + "</button>";
+           ">" + std::string(label) + "</button>";
 }
 
 std::string Hidden(const char* id, std::string_view value) {
@@ -172,9 +76,9 @@ std::string Hidden(const char* id, std::string_view value) {
 }
 
 // An empty bar the program fills through setBarValue.
-std::string BarRow(const char* bar, const char* description, Words label, Language language) {
+std::string BarRow(const char* bar, const char* description, std::string_view label) {
     std::string html = "<div class=\"row\"><div class=\"label\">";
-    html += label.In(language);
+    html += label;
     html += "</div><div class=\"bar\" id=\"";
     html += bar;
     html += "\"><div class=\"fill\"></div><span class=\"value\"></span></div>";
@@ -216,88 +120,70 @@ std::string EscapeQuery(std::string_view text) {
 }
 
 double ScoreRangeFor(std::string_view productName) {
-    if (productName.rfind("Windows Vista", 0) == 0) return 5.9;
-    if (productName.rfind("Windows 7", 0) == 0) return 7.9;
-    return 9.9;
+    // A system newer than the table scores like the newest one in it.
+    const WindowsScoreRange* range = ScoreRangeOf(productName);
+    return range ? range->highest : kWindowsScoreRanges.back().highest;
 }
 
 std::string SoftwarePage(Language language, std::string_view latestVersion, Downloads downloads) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "ソフトウェア" : "The software", false);
-    html +=
-        ja ? "<h1>TALLYHIVE とは</h1><p>TALLYHIVE は Windows Vista・7・8 の「Windows エクスペリエンス "
-             "インデックス」"
-             "(WinSAT の評価結果)を表示し、再計測し、このサービスで共有するための小さなプログラムです。</p>"
-           : "<h1>What TALLYHIVE is</h1><p>TALLYHIVE is a small program for Windows Vista, 7 and 8 that "
-             "shows your "
-             "Windows Experience Index (the result of the Windows System Assessment Tool), measures it again "
-             "on "
-             "request and shares it with this service, where you can compare it with other computers.</p>";
-    html += ja ? "<h1>ダウンロード</h1>" : "<h1>Download</h1>";
-    html += "<p>" + std::string(ja ? "最新バージョン: " : "Latest version: ") + "<b>" +
-            EscapeHtml(latestVersion) + "</b></p>";
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.softwareTitle, false);
+    html += t.softwareIntroHtml;
+    html += t.downloadHeadingHtml;
+    html += "<p>" + std::string(t.latestVersion) + "<b>" + EscapeHtml(latestVersion) + "</b></p>";
     // Only what this server really has: a link that ends in "not found" helps nobody.
     if (downloads.windowsBuild || downloads.linuxBuild) {
         html += "<ul>";
         if (downloads.windowsBuild) {
             html += "<li><a href=\"downloads/" + std::string(kWindowsDownload) + "\">";
-            html += ja ? "Windows 版 (zip、展開せずに実行できます)"
-                       : "Windows (zip, runs straight from the archive)";
+            html += t.windowsDownload;
             html += "</a></li>";
         }
         if (downloads.linuxBuild) {
             html += "<li><a href=\"downloads/" + std::string(kLinuxDownload) + "\">";
-            html +=
-                ja ? "Linux 版 (コピーした計測結果の表示用)" : "Linux (for assessments copied from Windows)";
+            html += t.linuxDownload;
             html += "</a></li>";
         }
         html += "</ul>";
     } else {
-        html += ja ? "<p class=\"muted\">このサーバーではまだダウンロードを提供していません。</p>"
-                   : "<p class=\"muted\">This server offers no downloads yet.</p>";
+        html += t.noDownloadsHtml;
     }
-    html += ja ? "<h1>使用許諾</h1>" : "<h1>Agreement</h1>";
-    html += ja ? kAgreementJapanese : kAgreementEnglish;
+    html += t.agreementHeadingHtml;
+    html += t.agreementHtml;
     html += "<p><a href=\"shares.php?lang=" + std::string(CodeOf(language)) + "\">" +
-            (ja ? "最近の共有結果" : "Recent shares") + "</a></p>";
+            std::string(t.recentShares) + "</a></p>";
     html += kFoot;
     return html;
 }
 
 std::string StartPage(Language language, std::string_view latestVersion) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "スタート" : "Start", false);
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.startTitle, false);
     html += Hidden("version", latestVersion);
-    html +=
-        ja ? "<h1>何をしますか?</h1><p>「前回の結果を見る」は Windows "
-             "が最後に保存した計測結果を読み込んで表示します。"
-             "「再計測」は Windows の評価ツールで計測し直します(数分かかり、管理者の権限が必要です)。</p>"
-           : "<h1>What would you like to do?</h1><p><b>Show the last result</b> reads the assessment Windows "
-             "saved last and shows it. <b>Measure again</b> runs the Windows assessment anew; it takes a few "
-             "minutes and asks for administrator rights.</p>";
+    html += t.startIntroHtml;
     html += "<div class=\"buttons\">";
-    html += Button("load_lastest_result", {"Show the last result", "前回の結果を見る"}, language, true);
-    html += Button("start_analyze", {"Measure again", "再計測"}, language);
+    html += Button("load_lastest_result", t.showLastResult, true);
+    html += Button("start_analyze", t.measureAgain);
     html += "</div>";
     html += kFoot;
     return html;
 }
 
 std::string ResultPage(Language language, std::string_view serverDateTime) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "計測結果" : "Your result", true);
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.resultTitle, true);
     html += Hidden("server_datetime", serverDateTime);
     html += "<div class=\"summary\"><span class=\"big\" id=\"system_score\"></span><span><b>";
-    html += kScoreLabels[0].In(language);
+    html += t.scoreLabels[0];
     html +=
         "</b><br><span id=\"system_information\"></span><br><span class=\"muted\" id=\"machine_information\">"
         "</span></span></div><div class=\"rows\">";
-    for (const Row& row : kRows) html += BarRow(row.bar, row.description, kScoreLabels[row.score], language);
+    for (const Row& row : kRows) html += BarRow(row.bar, row.description, t.scoreLabels[row.score]);
     html += "</div><div class=\"buttons\">";
-    html += Button("share", {"Share this result", "この結果を共有"}, language, true);
-    html += Button("reload", {"Reload", "再読み込み"}, language);
-    html += Button("start_analyze", {"Measure again", "再計測"}, language);
-    html += Button("home", {"Home", "ホーム"}, language);
+    html += Button("share", t.shareThisResult, true);
+    html += Button("reload", t.reload);
+    html += Button("start_analyze", t.measureAgain);
+    html += Button("home", t.home);
     html += "</div>";
     html += kFoot;
     return html;
@@ -305,206 +191,190 @@ std::string ResultPage(Language language, std::string_view serverDateTime) {
 
 std::string ProfilePage(Language language, std::string_view serverDateTime,
                         std::optional<std::int64_t> shareId) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(
-        language, shareId ? (ja ? "共有しました" : "Shared") : (ja ? "プロフィール" : "Your profile"), true);
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, shareId ? t.sharedTitle : t.profileTitle, true);
     html += Hidden("server_datetime", serverDateTime);
-    if (!shareId) {
-        html += ja ? "<p>共有すると、このプロフィールが公開ページになります。</p>"
-                   : "<p>Sharing makes this profile a public page that compares it with other computers.</p>";
-    }
-    if (shareId) {
-        html += ja ? "<p>共有しました。共有ページで他のコンピュータと比べられます。</p>"
-                   : "<p>Your result is shared. Its public page compares it with other computers.</p>";
-    }
+    html += shareId ? t.profileSharedHtml : t.profileBeforeSharingHtml;
     html += "<p id=\"system_information\"></p><div class=\"rows\">";
-    html += BarRow("system_score", nullptr, kScoreLabels[0], language);
-    for (const Row& row : kRows) html += BarRow(row.bar, row.description, kScoreLabels[row.score], language);
+    html += BarRow("system_score", nullptr, t.scoreLabels[0]);
+    for (const Row& row : kRows) html += BarRow(row.bar, row.description, t.scoreLabels[row.score]);
     html += "</div><div class=\"buttons\">";
-    if (!shareId) html += Button("share", {"Share this result", "この結果を共有"}, language, true);
+    if (!shareId) html += Button("share", t.shareThisResult, true);
     if (shareId) {
         html += "<button type=\"button\" class=\"primary\" id=\"open_page\" name=\"" +
                 std::to_string(*shareId) + "\" value=\"" + std::to_string(*shareId) + "\">" +
-                (ja ? "共有ページを開く" : "Open the share page") + "</button>";
+                std::string(t.openSharePage) + "</button>";
     }
-    html += Button("home", {"Home", "ホーム"}, language);
+    html += Button("home", t.home);
     html += "</div>";
     html += kFoot;
     return html;
 }
 
 std::string RejectedPage(Language language, std::string_view reason) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "共有できませんでした" : "Not shared", false);
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.rejectedTitle, false);
     html += "<div class=\"error\"><p><b>";
-    html += ja ? "この結果は共有されませんでした。" : "This result was not shared.";
+    html += t.notShared;
     html += "</b></p><p>";
-    html += ja ? "理由: " : "Reason: ";
+    html += t.reasonLabel;
     html += EscapeHtml(reason);
     html += "</p><p>";
-    html += ja ? "時計がずれているか、古いページから送信した可能性があります。結果を読み込み直してから共有し"
-                 "てください。"
-               : "The computer's clock may be wrong, or the form came from an old page. Load the result "
-                 "again and "
-                 "share it from the new page.";
+    html += t.rejectedAdvice;
     html += "</p></div><div class=\"buttons\">";
-    html += Button("home", {"Home", "ホーム"}, language);
+    html += Button("home", t.home);
     html += "</div>";
     html += kFoot;
     return html;
 }
 
 std::string DescribeProblem(Language language, const FormProblem& problem) {
-    const bool ja = language == Language::Japanese;
-    const std::string key = ja ? "「" + problem.key + "」" : "\"" + problem.key + "\"";
+    const PageTexts& t = TextsOf(language);
+    const std::string limit = std::to_string(kMaxTextLength);
+    auto with = [&](std::string_view pattern) {
+        return Fill(pattern, {{"key", problem.key}, {"limit", limit}});
+    };
     using Kind = FormProblem::Kind;
     switch (problem.kind) {
         case Kind::None:
             return {};
         case Kind::BadEscape:
-            return ja ? "値のパーセントエンコードが正しくありません。"
-                      : "a value is not correctly percent-encoded";
+            return with(t.badEscape);
         case Kind::RepeatedKey:
-            return ja ? "キー" + key + "が二度送られました。" : "the key " + key + " is given twice";
+            return with(t.repeatedKey);
         case Kind::NotText:
-            return ja ? key + "の値が正しい UTF-8 のテキストではありません。"
-                      : "the value of " + key + " is not valid UTF-8 text";
+            return with(t.notText);
         case Kind::MissingKey:
-            return ja ? "キー" + key + "がありません。" : "the key " + key + " is missing";
+            return with(t.missingKey);
         case Kind::BadScore:
-            return ja ? "スコア" + key + "が 1.0 から 9.9 までの数値ではありません。"
-                      : "the score " + key + " is not a number from 1.0 to 9.9";
+            return with(t.badScore);
         case Kind::TooLong:
-            return ja ? key + "が " + std::to_string(kMaxTextLength) + " バイトを超えています。"
-                      : "the text " + key + " is longer than " + std::to_string(kMaxTextLength) + " bytes";
+            return with(t.tooLong);
         case Kind::BadPassCode:
-            return ja ? "パスコードの形式が正しくありません。"
-                      : "the pass code is not 32 lower-case hexadecimal digits";
+            return with(t.badPassCode);
     }
     return {};
 }
 
 std::string NotFoundPage(Language language) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "見つかりません" : "Not found", false);
-    html += ja ? "<p>このページはありません。</p>" : "<p>There is no such page.</p>";
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.notFoundTitle, false);
+    html += t.notFoundHtml;
     html += kFoot;
     return html;
 }
 
 std::string ServiceErrorPage(Language language, bool wasShare) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "エラー" : "Service error", false);
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.serviceErrorTitle, false);
     html += "<div class=\"error\">";
     if (wasShare) {
         html += "<p><b>";
-        html += ja ? "この結果は共有されませんでした。" : "This result was not shared.";
+        html += t.notShared;
         html += "</b></p>";
     }
     html += "<p>";
-    html += ja ? "サービスで問題が発生しました。しばらくしてからもう一度お試しください。"
-               : "The service ran into a problem. Please try again in a few minutes.";
+    html += t.serviceErrorAdvice;
     html += "</p></div><div class=\"buttons\">";
-    html += Button("home", {"Home", "ホーム"}, language);
+    html += Button("home", t.home);
     html += "</div>";
     html += kFoot;
     return html;
 }
 
 std::string SharePage(Language language, const ShareView& view) {
-    const bool ja = language == Language::Japanese;
-    const auto& t = view.share.texts;
-    const double range = ScoreRangeFor(t[6]);
-    std::string html = Head(language, ja ? "共有された計測結果" : "Shared assessment", false);
-    html += "<h1>" + EscapeHtml(t[7].empty() ? (ja ? "コンピュータ" : "A computer") : t[7]) + "</h1>";
-    html += "<p class=\"muted\">" + EscapeHtml(t[6]) + " &middot; " + EscapeHtml(view.createdText) +
-            " &middot; #" + std::to_string(view.share.id) + "</p><div class=\"rows\">";
+    const PageTexts& t = TextsOf(language);
+    const StoredShare& share = view.share;
+    const std::string& machine = share[ShareText::MachineInformation];
+    const double range = ScoreRangeFor(share[ShareText::SystemInformation]);
+    std::string html = Head(language, t.shareTitle, false);
+    html += "<h1>" + EscapeHtml(machine.empty() ? t.unnamedComputer : machine) + "</h1>";
+    html += "<p class=\"muted\">" + EscapeHtml(share[ShareText::SystemInformation]) + " &middot; " +
+            EscapeHtml(view.createdText) + " &middot; #" + std::to_string(share.id) +
+            "</p><div class=\"rows\">";
     for (std::size_t i = 0; i < kScoreCount; ++i) {
         html += "<div class=\"row\"><div class=\"label\">";
-        html += kScoreLabels[i].In(language);
-        html += "</div>" + StaticBar(t[i], range, kColours[i]);
-        const std::string description = i == 0 ? std::string() : t[i + 7];
+        html += t.scoreLabels[i];
+        html += "</div>" + StaticBar(share.Score(i), range, kColours[i]);
+        const std::string description = share.DescriptionOfScore(i);
         const Rank rank = i < view.ranks.size() ? view.ranks[i] : Rank{};
         html += "<div class=\"desc\">";
         if (!description.empty()) html += EscapeHtml(description) + "<br>";
-        if (rank.total > 0) {
-            html += ja ? "全 " + std::to_string(rank.total) + " 件中 " + std::to_string(rank.position) + " 位"
-                       : "rank " + std::to_string(rank.position) + " of " + std::to_string(rank.total);
-        }
+        if (rank.total > 0)
+            html += Fill(
+                t.rank, {{"position", std::to_string(rank.position)}, {"total", std::to_string(rank.total)}});
         html += "</div></div>";
     }
     html += "</div><h1>";
-    html += ja ? "同じプロセッサの結果" : "Other results of the same processor";
+    html += t.sameProcessorHeading;
     html += "</h1>";
     if (view.sameCpu.empty()) {
-        html += ja ? "<p class=\"muted\">まだありません。</p>" : "<p class=\"muted\">None yet.</p>";
+        html += t.noneYetHtml;
     } else {
         html += "<table class=\"list\"><tr><th>#</th><th>";
-        html += kScoreLabels[0].In(language);
+        html += t.scoreLabels[0];
         html += "</th><th>";
-        html += kScoreLabels[1].In(language);
+        html += t.scoreLabels[1];
         html += "</th><th>";
-        html += kScoreLabels[3].In(language);
+        html += t.scoreLabels[3];
         html += "</th><th>OS</th></tr>";
         for (const StoredShare& other : view.sameCpu) {
             html += "<tr><td><a href=\"" + SharePageAddress(other.id, language) + "\">" +
-                    std::to_string(other.id) + "</a></td><td>" + EscapeHtml(other.texts[0]) + "</td><td>" +
-                    EscapeHtml(other.texts[1]) + "</td><td>" + EscapeHtml(other.texts[3]) + "</td><td>" +
-                    EscapeHtml(other.texts[6]) + "</td></tr>";
+                    std::to_string(other.id) + "</a></td><td>" + EscapeHtml(other[ShareText::SystemScore]) +
+                    "</td><td>" + EscapeHtml(other[ShareText::CpuScore]) + "</td><td>" +
+                    EscapeHtml(other[ShareText::GpuScore]) + "</td><td>" +
+                    EscapeHtml(other[ShareText::SystemInformation]) + "</td></tr>";
         }
         html += "</table>";
     }
     html += "<p><a href=\"shares.php?lang=" + std::string(CodeOf(language)) + "\">" +
-            (ja ? "最近の共有結果" : "Recent shares") + "</a> &middot; <a href=\"api/shares/" +
-            std::to_string(view.share.id) + "\">JSON</a></p>";
+            std::string(t.recentShares) + "</a> &middot; <a href=\"api/shares/" + std::to_string(share.id) +
+            "\">JSON</a></p>";
     html += kFoot;
     return html;
 }
 
 std::string ShareListPage(Language language, const std::vector<StoredShare>& shares,
                           const ShareQuery& query) {
-    const bool ja = language == Language::Japanese;
-    std::string html = Head(language, ja ? "最近の共有結果" : "Recent shares", false);
+    const PageTexts& t = TextsOf(language);
+    std::string html = Head(language, t.recentShares, false);
     html +=
         "<form class=\"filters\" method=\"get\" action=\"shares.php\"><input type=\"hidden\" name=\"lang\" "
         "value=\"";
     html += CodeOf(language);
     html += "\"><input name=\"cpu\" placeholder=\"";
-    html += ja ? "プロセッサ (完全一致)" : "Processor (exact)";
+    html += t.processorFilter;
     html += "\" value=\"" + EscapeHtml(query.cpu) + "\"><input name=\"gpu\" placeholder=\"";
-    html += ja ? "グラフィックス (完全一致)" : "Graphics adapter (exact)";
+    html += t.graphicsFilter;
     html += "\" value=\"" + EscapeHtml(query.gpu) + "\"><button type=\"submit\">";
-    html += ja ? "絞り込む" : "Filter";
+    html += t.filter;
     html += "</button></form><table class=\"list\"><tr><th>#</th>";
-    for (std::size_t i = 0; i < kScoreCount; ++i)
-        html += std::string("<th>") + kScoreLabels[i].In(language) + "</th>";
-    html += ja ? "<th>プロセッサ名</th><th>グラフィックス アダプター</th><th>OS</th></tr>"
-               : "<th>Processor model</th><th>Graphics adapter</th><th>OS</th></tr>";
+    for (const std::string_view label : t.scoreLabels) html += "<th>" + std::string(label) + "</th>";
+    html += t.listColumnsHtml;
     for (const StoredShare& share : shares) {
         html += "<tr><td><a href=\"" + SharePageAddress(share.id, language) + "\">" +
                 std::to_string(share.id) + "</a></td>";
-        for (std::size_t i = 0; i < kScoreCount; ++i) html += "<td>" + EscapeHtml(share.texts[i]) + "</td>";
+        for (std::size_t i = 0; i < kScoreCount; ++i) html += "<td>" + EscapeHtml(share.Score(i)) + "</td>";
+        const std::string& cpu = share[ShareText::CpuInformation];
+        const std::string& gpu = share[ShareText::GpuInformation];
         const std::string cpuLink =
-            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;cpu=" + EscapeQuery(share.texts[8]);
+            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;cpu=" + EscapeQuery(cpu);
         const std::string gpuLink =
-            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;gpu=" + EscapeQuery(share.texts[10]);
-        html += "<td><a href=\"" + cpuLink + "\">" + EscapeHtml(share.texts[8]) + "</a></td><td><a href=\"" +
-                gpuLink + "\">" + EscapeHtml(share.texts[10]) + "</a></td><td>" + EscapeHtml(share.texts[6]) +
+            "shares.php?lang=" + std::string(CodeOf(language)) + "&amp;gpu=" + EscapeQuery(gpu);
+        html += "<td><a href=\"" + cpuLink + "\">" + EscapeHtml(cpu) + "</a></td><td><a href=\"" + gpuLink +
+                "\">" + EscapeHtml(gpu) + "</a></td><td>" + EscapeHtml(share[ShareText::SystemInformation]) +
                 "</td></tr>";
     }
     html += "</table>";
-    if (shares.empty())
-        html += ja ? "<p class=\"muted\">共有結果はありません。</p>" : "<p class=\"muted\">No shares.</p>";
+    if (shares.empty()) html += t.noSharesHtml;
     if (!shares.empty() && static_cast<std::int64_t>(shares.size()) == query.limit) {
         html += "<p><a href=\"shares.php?lang=" + std::string(CodeOf(language)) +
                 "&amp;cpu=" + EscapeQuery(query.cpu) + "&amp;gpu=" + EscapeQuery(query.gpu) +
-                "&amp;before=" + std::to_string(shares.back().id) + "\">" + (ja ? "さらに表示" : "More") +
-                "</a></p>";
+                "&amp;before=" + std::to_string(shares.back().id) + "\">" + std::string(t.more) + "</a></p>";
     }
     html += kFoot;
     return html;
 }
-
 namespace {
 
 nlohmann::ordered_json ToJson(const StoredShare& share) {

@@ -7,13 +7,13 @@
 
 #include "base/Text.h"
 #include "service/Form.h"
+#include "service/PageTexts.h"
 #include "service/Store.h"
 
 // The service's pages. Every text that comes from a share or a request is escaped where it is
 // written; the program's page contract (element ids, properties, script functions) is kept here.
 namespace tallyhive::service {
 
-enum class Language { English, Japanese };
 // "ja" is Japanese; anything else, English.
 Language LanguageOf(std::string_view code);
 std::string_view CodeOf(Language language);

@@ -95,6 +95,21 @@ TEST(Pages, EveryRefusalIsExplainedInBothLanguages) {
     EXPECT_EQ(DescribeProblem(Language::English, {}), "");
 }
 
+TEST(Pages, FillReplacesNamedPlaceholdersOnce) {
+    struct Case {
+        const char* pattern;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"rank {position} of {total}", "rank 2 of 10"},           {"{total}{total}", "1010"},
+        {"{key} stays as given", "{total} stays as given"},  // a value is not filled again
+        {"unknown {name} and {open", "unknown {name} and {open"}, {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Fill(c.pattern, {{"position", "2"}, {"total", "10"}, {"key", "{total}"}}), c.expected)
+            << c.pattern;
+}
+
 TEST(Pages, LanguagesAndRanges) {
     EXPECT_EQ(LanguageOf("ja"), Language::Japanese);
     for (const char* other : {"en", "", "JA", "ja-JP", "fr"})
@@ -102,6 +117,7 @@ TEST(Pages, LanguagesAndRanges) {
     EXPECT_EQ(ScoreRangeFor("Windows Vista (TM) Ultimate"), 5.9);
     EXPECT_EQ(ScoreRangeFor("Windows 7 Professional"), 7.9);
     EXPECT_EQ(ScoreRangeFor("Windows 8 Pro"), 9.9);
+    EXPECT_EQ(ScoreRangeFor("Windows 10 Pro"), 9.9);  // later systems score like the newest known
 }
 
 }  // namespace

@@ -67,11 +67,12 @@ public:
             const pqxx::result recent = work.exec_prepared("recent", fingerprint, sinceUtc);
             duplicate = !recent.empty();
             if (duplicate) return recent[0][0].as<std::int64_t>();
-            const auto& t = share.texts;
-            auto score = [&](std::size_t i) { return ReadScore(t[i]).value_or(0.0); };
-            const pqxx::result inserted = work.exec_prepared(
-                "insert", share.createdUtc, fingerprint, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8],
-                t[9], t[10], t[11], t[12], score(0), score(1), score(2), score(3), score(4), score(5));
+            std::array<double, kScoreCount> values{};
+            for (std::size_t i = 0; i < kScoreCount; ++i) values[i] = ReadScore(share.Score(i)).value_or(0.0);
+            // The texts in column order, then the scores' numbers: the order of the statement's columns.
+            const pqxx::result inserted = work.exec_prepared("insert", share.createdUtc, fingerprint,
+                                                             pqxx::prepare::make_dynamic_params(share.texts),
+                                                             pqxx::prepare::make_dynamic_params(values));
             work.commit();
             return inserted[0][0].as<std::int64_t>();
         });

@@ -247,136 +247,155 @@ void Service::Stop() {
     m_server->stop();
 }
 
+namespace {
+
+// The filters of a list of shares, from its query.
+ShareQuery QueryOf(const httplib::Request& request) {
+    ShareQuery query;
+    query.cpu = RawParam(request, "cpu");
+    query.gpu = RawParam(request, "gpu");
+    query.beforeId = ShareIdOf(RawParam(request, "before"), nullptr).value_or(0);
+    if (const auto limit = ShareIdOf(RawParam(request, "limit"), nullptr))
+        query.limit = std::min<std::int64_t>(*limit, 200);
+    return query;
+}
+
+}  // namespace
+
 void Service::Routes() {
     httplib::Server& server = *m_server;
     const std::string base = kBase;
-
-    server.Get("/", [base](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect(base, 302);
-    });
-    server.Get(base.substr(0, base.size() - 1), [base](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect(base, 301);
-    });
-    server.Get(base, [this](const httplib::Request& request, httplib::Response& response) {
-        // Looked up on every visit, so files put in place later are offered without a restart.
-        const std::filesystem::path folder = std::filesystem::path(m_options.dataFolder) / "downloads";
-        std::error_code ec;
-        Downloads downloads;
-        downloads.windowsBuild = std::filesystem::is_regular_file(folder / kWindowsDownload, ec);
-        downloads.linuxBuild = std::filesystem::is_regular_file(folder / kLinuxDownload, ec);
-        PublicHtml(response,
-                   SoftwarePage(LanguageFor(request, response), m_options.latestVersion, downloads));
-    });
-    server.Get(base + "start.php", [this](const httplib::Request& request, httplib::Response& response) {
-        Html(response, StartPage(LanguageFor(request, response), m_options.latestVersion));
-    });
-    server.Get(base + "result_20.php", [this](const httplib::Request& request, httplib::Response& response) {
-        Html(response, ResultPage(LanguageFor(request, response), m_clock.stamp(m_clock.now())));
-    });
-    server.Get(base + "result_profile_20.php",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                   const Language language = LanguageFor(request, response);
-                   std::optional<std::int64_t> id;
-                   if (const std::string text = RawParam(request, "id"); !text.empty()) {
-                       id = ShareIdOf(text, nullptr);
-                       if (!id || !m_store->Find(*id)) return Html(response, NotFoundPage(language), 404);
-                   }
-                   Html(response, ProfilePage(language, m_clock.stamp(m_clock.now()), id));
-               });
-    server.Get(base + "share.php", [this](const httplib::Request& request, httplib::Response& response) {
-        std::string escapedLanguage;
-        const auto id = ShareIdOf(RawParam(request, "id"), &escapedLanguage);
-        Language language = LanguageFor(request, response);
-        if (!escapedLanguage.empty()) language = LanguageOf(escapedLanguage);
-        const auto share = id ? m_store->Find(*id) : std::nullopt;
-        if (!share) return Html(response, NotFoundPage(language), 404);
-        ShareView view;
-        view.share = *share;
-        const auto ranks = m_store->RanksOf(share->id);
-        view.ranks.assign(ranks.begin(), ranks.end());
-        ShareQuery same;
-        same.cpu = share->texts[8];
-        same.limit = 11;
-        for (StoredShare& other : m_store->List(same))
-            if (other.id != share->id && view.sameCpu.size() < 10) view.sameCpu.push_back(std::move(other));
-        view.createdText = CreatedText(share->createdUtc);
-        PublicHtml(response, SharePage(language, view));
-    });
-    auto queryOf = [](const httplib::Request& request) {
-        ShareQuery query;
-        query.cpu = RawParam(request, "cpu");
-        query.gpu = RawParam(request, "gpu");
-        query.beforeId = ShareIdOf(RawParam(request, "before"), nullptr).value_or(0);
-        if (const auto limit = ShareIdOf(RawParam(request, "limit"), nullptr))
-            query.limit = std::min<std::int64_t>(*limit, 200);
-        return query;
+    auto serve = [this](void (Service::*page)(const httplib::Request&, httplib::Response&)) {
+        return [this, page](const httplib::Request& request, httplib::Response& response) {
+            (this->*page)(request, response);
+        };
     };
-    server.Get(
-        base + "shares.php", [this, queryOf](const httplib::Request& request, httplib::Response& response) {
-            const ShareQuery query = queryOf(request);
-            PublicHtml(response, ShareListPage(LanguageFor(request, response), m_store->List(query), query));
-        });
-    server.Get(base + "api/shares",
-               [this, queryOf](const httplib::Request& request, httplib::Response& response) {
-                   Json(response, ShareListJson(m_store->List(queryOf(request))));
-               });
-    server.Get(base + R"(api/shares/(\d+))",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                   const auto id = ShareIdOf(request.matches[1], nullptr);
-                   const auto share = id ? m_store->Find(*id) : std::nullopt;
-                   if (!share) return Json(response, "{\"error\":\"no such share\"}", 404);
-                   Json(response, ShareJson(*share));
-               });
-    server.Post("/as/responses/add/tallyhive", [this](const httplib::Request& request,
-                                                      httplib::Response& response) {
-        const Language language = LanguageFor(request, response);
-        const bool japanese = language == Language::Japanese;
-        const std::string type = request.get_header_value("Content-Type");
-        if (!type.empty() && type.rfind("application/x-www-form-urlencoded", 0) != 0)
-            return Html(response,
-                        RejectedPage(language,
-                                     japanese ? "フォームの形式が違います。" : "the form is not URL-encoded"),
-                        415);
-        FormProblem problem;
-        const std::optional<ShareForm> form = DecodeShareForm(request.body, problem);
-        if (form) problem = ValidateShare(*form);
-        if (problem) return Html(response, RejectedPage(language, DescribeProblem(language, problem)), 400);
-        const std::int64_t now = m_clock.now();
-        if (!m_passCodes.Accepts(form->Get("pass_code"), now))
-            return Html(response,
-                        RejectedPage(language, japanese ? "パスコードが正しくないか、期限切れです。"
-                                                        : "the pass code is wrong or has expired"),
-                        403);
-        StoredShare share;
-        share.createdUtc = now;
-        for (std::size_t i = 0; i < kShareTexts; ++i) share.texts[i] = form->values[i];
-        bool duplicate = false;
-        const std::int64_t id = m_store->Add(share, Fingerprint(*form), now - kDuplicateSeconds, duplicate);
-        // See Other: the browser fetches the profile page with GET, so reloading it posts nothing again.
-        response.set_redirect(std::string(kBase) + "result_profile_20.php?id=" + std::to_string(id) +
-                                  "&lang=" + std::string(CodeOf(language)),
-                              303);
-    });
+
+    server.Get("/", serve(&Service::RedirectFromRoot));
+    server.Get(base.substr(0, base.size() - 1), serve(&Service::RedirectToFolder));
+    server.Get(base, serve(&Service::ServeSoftwarePage));
+    server.Get(base + "start.php", serve(&Service::ServeStartPage));
+    server.Get(base + "result_20.php", serve(&Service::ServeResultPage));
+    server.Get(base + "result_profile_20.php", serve(&Service::ServeProfilePage));
+    server.Get(base + "share.php", serve(&Service::ServeSharePage));
+    server.Get(base + "shares.php", serve(&Service::ServeShareListPage));
+    server.Get(base + "api/shares", serve(&Service::ServeShareListJson));
+    server.Get(base + R"(api/shares/(\d+))", serve(&Service::ServeShareJson));
+    server.Post("/as/responses/add/tallyhive", serve(&Service::ServeSharePost));
     const std::string downloads = (std::filesystem::path(m_options.dataFolder) / "downloads").string();
     // Made at start, so builds copied into it later are served without a restart.
     std::error_code ec;
     if (!m_options.dataFolder.empty()) std::filesystem::create_directories(downloads, ec);
     if (!m_options.dataFolder.empty() && std::filesystem::is_directory(downloads, ec))
         server.set_mount_point(base + "downloads", downloads);
-    server.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
-        if (!response.body.empty()) return;
-        httplib::Response ignored;
-        const Language language = LanguageFor(request, ignored);
-        if (response.status == 404) {
-            Html(response, NotFoundPage(language), 404);
-        } else if (response.status == 413) {
-            Html(response,
-                 RejectedPage(language, language == Language::Japanese
-                                            ? "送信されたデータが大きすぎます。"
-                                            : "the form is larger than a share can be"),
-                 413);
-        }
-    });
+    server.set_error_handler(serve(&Service::ServeError));
+}
+
+void Service::RedirectFromRoot(const httplib::Request&, httplib::Response& response) {
+    response.set_redirect(kBase, 302);
+}
+
+void Service::RedirectToFolder(const httplib::Request&, httplib::Response& response) {
+    response.set_redirect(kBase, 301);
+}
+
+void Service::ServeSoftwarePage(const httplib::Request& request, httplib::Response& response) {
+    // Looked up on every visit, so files put in place later are offered without a restart.
+    const std::filesystem::path folder = std::filesystem::path(m_options.dataFolder) / "downloads";
+    std::error_code ec;
+    Downloads downloads;
+    downloads.windowsBuild = std::filesystem::is_regular_file(folder / kWindowsDownload, ec);
+    downloads.linuxBuild = std::filesystem::is_regular_file(folder / kLinuxDownload, ec);
+    PublicHtml(response, SoftwarePage(LanguageFor(request, response), m_options.latestVersion, downloads));
+}
+
+void Service::ServeStartPage(const httplib::Request& request, httplib::Response& response) {
+    Html(response, StartPage(LanguageFor(request, response), m_options.latestVersion));
+}
+
+void Service::ServeResultPage(const httplib::Request& request, httplib::Response& response) {
+    Html(response, ResultPage(LanguageFor(request, response), m_clock.stamp(m_clock.now())));
+}
+
+void Service::ServeProfilePage(const httplib::Request& request, httplib::Response& response) {
+    const Language language = LanguageFor(request, response);
+    std::optional<std::int64_t> id;
+    if (const std::string text = RawParam(request, "id"); !text.empty()) {
+        id = ShareIdOf(text, nullptr);
+        if (!id || !m_store->Find(*id)) return Html(response, NotFoundPage(language), 404);
+    }
+    Html(response, ProfilePage(language, m_clock.stamp(m_clock.now()), id));
+}
+
+void Service::ServeSharePage(const httplib::Request& request, httplib::Response& response) {
+    std::string escapedLanguage;
+    const auto id = ShareIdOf(RawParam(request, "id"), &escapedLanguage);
+    Language language = LanguageFor(request, response);
+    if (!escapedLanguage.empty()) language = LanguageOf(escapedLanguage);
+    const auto share = id ? m_store->Find(*id) : std::nullopt;
+    if (!share) return Html(response, NotFoundPage(language), 404);
+    ShareView view;
+    view.share = *share;
+    const auto ranks = m_store->RanksOf(share->id);
+    view.ranks.assign(ranks.begin(), ranks.end());
+    ShareQuery same;
+    same.cpu = (*share)[ShareText::CpuInformation];
+    same.limit = 11;
+    for (StoredShare& other : m_store->List(same))
+        if (other.id != share->id && view.sameCpu.size() < 10) view.sameCpu.push_back(std::move(other));
+    view.createdText = CreatedText(share->createdUtc);
+    PublicHtml(response, SharePage(language, view));
+}
+
+void Service::ServeShareListPage(const httplib::Request& request, httplib::Response& response) {
+    const ShareQuery query = QueryOf(request);
+    PublicHtml(response, ShareListPage(LanguageFor(request, response), m_store->List(query), query));
+}
+
+void Service::ServeShareListJson(const httplib::Request& request, httplib::Response& response) {
+    Json(response, ShareListJson(m_store->List(QueryOf(request))));
+}
+
+void Service::ServeShareJson(const httplib::Request& request, httplib::Response& response) {
+    const auto id = ShareIdOf(request.matches[1], nullptr);
+    const auto share = id ? m_store->Find(*id) : std::nullopt;
+    if (!share) return Json(response, "{\"error\":\"no such share\"}", 404);
+    Json(response, ShareJson(*share));
+}
+
+void Service::ServeSharePost(const httplib::Request& request, httplib::Response& response) {
+    const Language language = LanguageFor(request, response);
+    const std::string type = request.get_header_value("Content-Type");
+    if (!type.empty() && type.rfind("application/x-www-form-urlencoded", 0) != 0)
+        return Html(response, RejectedPage(language, TextsOf(language).notUrlEncoded), 415);
+    FormProblem problem;
+    const std::optional<ShareForm> form = DecodeShareForm(request.body, problem);
+    if (form) problem = ValidateShare(*form);
+    if (problem) return Html(response, RejectedPage(language, DescribeProblem(language, problem)), 400);
+    const std::int64_t now = m_clock.now();
+    if (!m_passCodes.Accepts(form->Get("pass_code"), now))
+        return Html(response, RejectedPage(language, TextsOf(language).passCodeRefused), 403);
+    StoredShare share;
+    share.createdUtc = now;
+    for (std::size_t i = 0; i < kShareTexts; ++i) share.texts[i] = form->values[i];
+    bool duplicate = false;
+    const std::int64_t id = m_store->Add(share, Fingerprint(*form), now - kDuplicateSeconds, duplicate);
+    // See Other: the browser fetches the profile page with GET, so reloading it posts nothing again.
+    response.set_redirect(std::string(kBase) + "result_profile_20.php?id=" + std::to_string(id) +
+                              "&lang=" + std::string(CodeOf(language)),
+                          303);
+}
+
+// What the server answers itself (an unknown address, a form too large) gets a page of ours.
+void Service::ServeError(const httplib::Request& request, httplib::Response& response) {
+    if (!response.body.empty()) return;
+    httplib::Response ignored;
+    const Language language = LanguageFor(request, ignored);
+    if (response.status == 404) {
+        Html(response, NotFoundPage(language), 404);
+    } else if (response.status == 413) {
+        Html(response, RejectedPage(language, TextsOf(language).formTooLarge), 413);
+    }
 }
 
 }  // namespace tallyhive::service

@@ -10,7 +10,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace tallyhive::service {
 
@@ -44,6 +46,19 @@ public:
 
 private:
     void Routes();
+    // The routes, one function each.
+    void RedirectFromRoot(const httplib::Request& request, httplib::Response& response);
+    void RedirectToFolder(const httplib::Request& request, httplib::Response& response);
+    void ServeSoftwarePage(const httplib::Request& request, httplib::Response& response);
+    void ServeStartPage(const httplib::Request& request, httplib::Response& response);
+    void ServeResultPage(const httplib::Request& request, httplib::Response& response);
+    void ServeProfilePage(const httplib::Request& request, httplib::Response& response);
+    void ServeSharePage(const httplib::Request& request, httplib::Response& response);
+    void ServeShareListPage(const httplib::Request& request, httplib::Response& response);
+    void ServeShareListJson(const httplib::Request& request, httplib::Response& response);
+    void ServeShareJson(const httplib::Request& request, httplib::Response& response);
+    void ServeSharePost(const httplib::Request& request, httplib::Response& response);
+    void ServeError(const httplib::Request& request, httplib::Response& response);
 
     ServiceOptions m_options;
     std::unique_ptr<ShareStore> m_store;

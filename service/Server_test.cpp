@@ -146,10 +146,12 @@ TEST(Service, TheProgramsFormIsStoredAsTheRecordHadIt) {
         EXPECT_EQ(running.Store().m_shares.size(), stored);
     }
     const StoredShare& share = running.Store().m_shares.front();
-    EXPECT_EQ(share.texts[1], "7.4");
-    EXPECT_EQ(share.texts[6], "Windows 7 Ultimate");
-    EXPECT_NE(share.texts[7].find("Acme <b>&"), std::string::npos) << share.texts[7];
-    EXPECT_NE(share.texts[7].find("ワークステーション"), std::string::npos) << share.texts[7];
+    EXPECT_EQ(share[ShareText::CpuScore], "7.4");
+    EXPECT_EQ(share[ShareText::SystemInformation], "Windows 7 Ultimate");
+    EXPECT_NE(share[ShareText::MachineInformation].find("Acme <b>&"), std::string::npos)
+        << share[ShareText::MachineInformation];
+    EXPECT_NE(share[ShareText::MachineInformation].find("ワークステーション"), std::string::npos)
+        << share[ShareText::MachineInformation];
     EXPECT_EQ(share.createdUtc, kNow);
 }
 

@@ -114,7 +114,7 @@ public:
         for (const std::string& text : share.texts)
             sqlite3_bind_text(*insert, slot++, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
         for (std::size_t i = 0; i < kScoreCount; ++i)
-            sqlite3_bind_double(*insert, slot++, ReadScore(share.texts[i]).value_or(0.0));
+            sqlite3_bind_double(*insert, slot++, ReadScore(share.Score(i)).value_or(0.0));
         // One statement outside any transaction is its own transaction: when this returns, the share is
         // in the write-ahead log and survives the service's end.
         if (sqlite3_step(*insert) != SQLITE_DONE) Throw("storing a share");

@@ -15,10 +15,40 @@ namespace tallyhive::service {
 inline constexpr std::size_t kShareTexts = 13;
 inline constexpr std::size_t kScoreCount = 6;
 
+// The texts by name, in the order of `StoredShare::texts` and of kShareColumns.
+enum class ShareText : std::size_t {
+    SystemScore,
+    CpuScore,
+    MemoryScore,
+    GpuScore,
+    GameScore,
+    DiskScore,
+    SystemInformation,  // the Windows product name
+    MachineInformation,
+    CpuInformation,
+    MemoryInformation,
+    GpuInformation,
+    GameInformation,
+    DiskInformation,
+};
+static_assert(static_cast<std::size_t>(ShareText::DiskInformation) + 1 == kShareTexts);
+
 struct StoredShare {
     std::int64_t id = 0;
     std::int64_t createdUtc = 0;
+    // In column order, for the stores that read and write them all alike.
     std::array<std::string, kShareTexts> texts;
+
+    std::string& operator[](ShareText text) { return texts[static_cast<std::size_t>(text)]; }
+    const std::string& operator[](ShareText text) const { return texts[static_cast<std::size_t>(text)]; }
+    // Score `index` of the six, system first.
+    const std::string& Score(std::size_t index) const { return texts.at(index); }
+    // The description of the hardware behind score `index`; the system score has none. The five
+    // hardware scores and their descriptions are in the same order.
+    std::string DescriptionOfScore(std::size_t index) const {
+        if (index == 0) return {};
+        return texts.at(static_cast<std::size_t>(ShareText::CpuInformation) + index - 1);
+    }
 };
 
 struct ShareQuery {

@@ -18,9 +18,9 @@ StoredShare Share(std::string system, std::string cpu, std::string cpuName, std:
     StoredShare share;
     share.createdUtc = created;
     for (std::size_t i = 0; i < kShareTexts; ++i) share.texts[i] = i < kScoreCount ? "5.0" : "text";
-    share.texts[0] = std::move(system);
-    share.texts[1] = std::move(cpu);
-    share.texts[8] = std::move(cpuName);
+    share[ShareText::SystemScore] = std::move(system);
+    share[ShareText::CpuScore] = std::move(cpu);
+    share[ShareText::CpuInformation] = std::move(cpuName);
     return share;
 }
 
@@ -73,7 +73,7 @@ TEST_P(Store, AddFindListAndDuplicates) {
 
     const auto found = m_store->Find(first);
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->texts[8], cpu);
+    EXPECT_EQ((*found)[ShareText::CpuInformation], cpu);
     EXPECT_EQ(found->createdUtc, 1000);
     EXPECT_FALSE(m_store->Find(other + 1000));
 
@@ -93,7 +93,7 @@ TEST_P(Store, RanksCountHigherScores) {
     bool duplicate = false;
     StoredShare lowShare = Share("1.0", "1.0", cpu);
     StoredShare highShare = Share("9.9", "9.9", cpu);
-    highShare.texts[2] = "9.9";  // memory; the other three stay 5.0 in both, a tie
+    highShare[ShareText::MemoryScore] = "9.9";  // the other three stay 5.0 in both, a tie
     const std::int64_t low = m_store->Add(lowShare, "r1" + cpu, 0, duplicate);
     const std::int64_t high = m_store->Add(highShare, "r2" + cpu, 0, duplicate);
     const auto best = m_store->RanksOf(high);
@@ -117,7 +117,7 @@ TEST_P(Store, TextsSurviveExactly) {
     ShareQuery query;
     query.cpu = hostile;
     ASSERT_EQ(m_store->List(query).size(), 1u);
-    EXPECT_EQ(m_store->Find(id)->texts[8], hostile);
+    EXPECT_EQ((*m_store->Find(id))[ShareText::CpuInformation], hostile);
 }
 
 TEST_P(Store, ConcurrentIdenticalPostsStoreOne) {

@@ -136,6 +136,9 @@ class BarScriptTest(unittest.TestCase):
              1, 9.9),
             ("result_profile_20.php", "ja", ["7.9", "9.9", "4.95", "7.9", "7.9", "8.1"], "Windows 8 Pro",
              "Windows 7 Lab PC", 560, 1.5, 9.9),
+            # No system named (yet): the narrowest range that holds every score.
+            ("result_20.php", "en", ["6.0", "7.9", "3.95", "5.9", "7.0", "1.0"], "", "Acme", 800, 1, 7.9),
+            ("result_20.php", "en", ["5.0", "5.9", "2.95", "5.9", "4.0", "1.0"], "", "Acme", 800, 1, 5.9),
         ]
         for page, language, scores, system, machine, width, scale, top in cases:
             with self.subTest(page=page, language=language, system=system, width=width, scale=scale):
