@@ -4,7 +4,7 @@
 set -euo pipefail
 
 core=(cmake ninja-build g++ make pkg-config git python3 clang-format
-      googletest libgtest-dev libgmock-dev libbenchmark-dev
+      googletest libgtest-dev libgmock-dev libcli11-dev
       libpugixml-dev nlohmann-json3-dev libssl-dev locales-all time)
 service=(libcpp-httplib-dev libsqlite3-dev libpqxx-dev postgresql chromium iproute2)
 desktop=(qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev xvfb xauth xdotool

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tallyhive-service [--port N] [--data DIR] [--address A] [--store URL] [--latest-version V] "
     "[--threads N]\n"
+    "       tallyhive-service --help | --version\n"
     "  --port N            port to listen on (default " TALLYHIVE_DEFAULT_PORT
     "; 0 picks a free one)\n"
     "  --data DIR          data folder: the SQLite store and downloads/ (default ./tallyhive-service-data)\n"
@@ -30,10 +32,11 @@ constexpr const char* kUsage =
     "  --threads N         worker threads (default 32)\n"
     "The first line of output is the port being served.\n";
 
-bool ReadNumber(const std::string& text, int low, int high, int& value) {
+// Digits only, so that "0x50" or "-1" is refused rather than read some other way.
+bool IsNumberWithin(const std::string& text, int low, int high) {
     if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
         return false;
-    value = std::atoi(text.c_str());
+    const int value = std::atoi(text.c_str());
     return value >= low && value <= high;
 }
 
@@ -59,36 +62,49 @@ int main(int argc, char** argv) {
     options.dataFolder = "tallyhive-service-data";
     options.latestVersion = TALLYHIVE_RELEASE_VERSION;
     std::string store;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (i + 1 >= args.size()) return Usage("missing value after " + arg);
-        const std::string& value = args[++i];
-        if (arg == "--port") {
-            if (!ReadNumber(value, 0, 65535, options.port)) return Usage("not a port: " + value);
-        } else if (arg == "--threads") {
-            if (!ReadNumber(value, 1, 1024, options.threads)) return Usage("not a thread count: " + value);
-        } else if (arg == "--data") {
-            options.dataFolder = value;
-        } else if (arg == "--address") {
-            options.address = value;
-        } else if (arg == "--store") {
-            store = value;
-        } else if (arg == "--latest-version") {
-            // The program reads the announced version as one decimal number and compares it with
-            // its own in the same form; "2.0.0.1" would read as 2.0 and never ask anyone to update.
-            if (!IsReleaseForm(value))
-                return Usage("the version must be in the release form, such as " TALLYHIVE_RELEASE_VERSION
-                             ": " +
-                             value);
-            options.latestVersion = value;
-        } else {
-            return Usage("unknown option " + arg);
-        }
+    CLI::App app{"The web service of the program", "tallyhive-service"};
+    app.set_help_flag();  // the usage below says more than CLI11 would
+    app.allow_extras();   // named below in the service's own words
+    // Given twice, the later value counts.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    const CLI::Option* help = app.add_flag("-h,--help");
+    const CLI::Option* version = app.add_flag("--version");
+    auto check = [](auto accept, std::string what) {
+        return CLI::Validator(
+            [accept, what](std::string& value) { return accept(value) ? std::string() : what + value; }, "");
+    };
+    app.add_option("--port", options.port)
+        ->check(check([](const std::string& v) { return IsNumberWithin(v, 0, 65535); }, "not a port: "));
+    app.add_option("--threads", options.threads)
+        ->check(
+            check([](const std::string& v) { return IsNumberWithin(v, 1, 1024); }, "not a thread count: "));
+    app.add_option("--data", options.dataFolder);
+    app.add_option("--address", options.address);
+    app.add_option("--store", store);
+    // The program reads the announced version as one decimal number and compares it with its own in
+    // the same form; "2.0.0.1" would read as 2.0 and never ask anyone to update.
+    app.add_option("--latest-version", options.latestVersion)
+        ->check(check(IsReleaseForm,
+                      "the version must be in the release form, such as " TALLYHIVE_RELEASE_VERSION ": "));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch&) {
+        // A value is taken whatever it looks like, so only an option at the very end lacks one.
+        return Usage(std::string("missing value after ") + argv[argc - 1]);
+    } catch (const CLI::ParseError& e) {
+        return Usage(e.what());
+    }
+    if (help->count() > 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (version->count() > 0) {
+        std::puts("tallyhive-service " TALLYHIVE_VERSION);
+        return 0;
+    }
+    if (const std::vector<std::string> extra = app.remaining(); !extra.empty()) {
+        const std::string& first = extra.front();
+        return Usage((first.starts_with("-") ? "unknown option " : "unexpected argument ") + first);
     }
 
     // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread, the

@@ -27,10 +27,57 @@ int Fail(const QString& text) {
     return 2;
 }
 
+// The program's options. Parsed twice: once before any window system is needed, for --help and
+// --version, and once more by the real application, after Qt has taken its own options (such as
+// -qwindowgeometry) out of the arguments.
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption serviceRoot{
+        QStringLiteral("service-root"),
+        QStringLiteral("Root address of the web service (default: %1).")
+            .arg(QString::fromUtf8(tallyhive::DefaultServiceRoot().data(),
+                                   static_cast<qsizetype>(tallyhive::DefaultServiceRoot().size()))),
+        QStringLiteral("URL")};
+    QCommandLineOption windowsDir{
+        QStringLiteral("windows-dir"),
+        QStringLiteral("The Windows directory whose assessment datastore is read (default: $WINDIR)."),
+        QStringLiteral("DIR")};
+
+    CommandLine() {
+        parser.setApplicationDescription(
+            QStringLiteral("Shows, re-measures and shares the Windows Experience Index."));
+        parser.addOption(serviceRoot);
+        parser.addOption(windowsDir);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) try {
     using namespace tallyhive;
+    QCoreApplication::setApplicationName(QStringLiteral("tallyhive"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALLYHIVE_VERSION));
+    // Set before any application object exists, the probe below included.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ResSchemeHandler::RegisterScheme();
+    {
+        // Help and version answer without a display: a console application reads them. Other
+        // problems wait for the real parse, which no longer sees Qt's own window-system options.
+        QCoreApplication probe(argc, argv);
+        CommandLine early;
+        early.parser.parse(QCoreApplication::arguments());
+        if (early.parser.isSet(early.version)) {
+            std::printf("tallyhive %s\n", TALLYHIVE_VERSION);
+            return 0;
+        }
+        if (early.parser.isSet(early.help) || early.parser.isSet(QStringLiteral("help-all"))) {
+            std::fputs(qPrintable(early.parser.helpText()), stdout);
+            return 0;
+        }
+    }
+
     // Chromium refuses to start as root with its sandbox on; that is all a root session changes.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -40,30 +87,15 @@ int main(int argc, char** argv) try {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    ResSchemeHandler::RegisterScheme();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tallyhive"));
-    QApplication::setApplicationVersion(QStringLiteral(TALLYHIVE_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Shows, re-measures and shares the Windows Experience Index."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption serviceRootOption(
-        QStringLiteral("service-root"),
-        QStringLiteral("Root address of the web service (default: %1).")
-            .arg(QString::fromUtf8(DefaultServiceRoot().data(),
-                                   static_cast<qsizetype>(DefaultServiceRoot().size()))),
-        QStringLiteral("URL"));
-    const QCommandLineOption windowsDirOption(
-        QStringLiteral("windows-dir"),
-        QStringLiteral("The Windows directory whose assessment datastore is read (default: $WINDIR)."),
-        QStringLiteral("DIR"));
-    parser.addOption(serviceRootOption);
-    parser.addOption(windowsDirOption);
-    parser.process(app);
+    CommandLine commandLine;
+    const QCommandLineParser& parser = commandLine.parser;
+    if (!commandLine.parser.parse(QCoreApplication::arguments())) {
+        return Fail(QStringLiteral("%1 (see --help)").arg(parser.errorText()));
+    }
+    const QCommandLineOption& serviceRootOption = commandLine.serviceRoot;
+    const QCommandLineOption& windowsDirOption = commandLine.windowsDir;
     if (!parser.positionalArguments().isEmpty()) {
         return Fail(QStringLiteral("unexpected argument '%1' (see --help)")
                         .arg(parser.positionalArguments().first()));

@@ -1,7 +1,6 @@
 #include "tools/assessment_writer/CommandLine.h"
 
-#include <set>
-#include <string_view>
+#include "tools/CliArguments.h"
 
 namespace tallyhive::writer {
 
@@ -29,6 +28,7 @@ std::string Usage() {
            "         [--machine-maker TEXT] [--machine-model TEXT] [--machine-version TEXT]\n"
            "         [--board-maker TEXT] [--board-product TEXT]\n"
            "         [--initial | --recent] [--component KIND] [--size BYTES]\n"
+           "       tallyhive-make-assessment --help | --version\n"
            "Writes an assessment file shaped like the Windows assessment tool's, with file times that\n"
            "agree with its execution time, and prints its path. --windows-dir creates\n"
            "DIR/Performance/WinSAT/DataStore; without a destination the WINDIR environment value is used.\n"
@@ -38,141 +38,123 @@ std::string Usage() {
 
 std::optional<Request> ParseCommandLine(const std::vector<std::string>& args, std::int64_t nowUtcMs,
                                         const char* windirEnv, std::string& error) {
-    Request request;
-    AssessmentContent& c = request.content;
-    c.executedUtcMs = nowUtcMs;
-    bool haveTarget = false;
-    bool haveRun = false;
-    bool processorsGiven = false;
-    bool adaptersGiven = false;
-    bool modulesGiven = false;
-    std::string sizeText;
-    std::set<std::string> seen;
+    CLI::App app{"Writes an assessment file.", "tallyhive-make-assessment"};
+    tools::PrepareApp(app);
+    CLI::Option* help = app.add_flag("-h,--help");
+    CLI::Option* version = app.add_flag("--version");
+    CLI::Option* initial = app.add_flag("--initial");
+    CLI::Option* recent = app.add_flag("--recent");
+    CLI::Option* windowsDir = app.add_option("--windows-dir");
+    CLI::Option* datastore = app.add_option("--datastore");
+    CLI::Option* output = app.add_option("--output");
+    CLI::Option* time = app.add_option("--time");
+    CLI::Option* processor = app.add_option("--processor");
+    CLI::Option* adapter = app.add_option("--adapter");
+    CLI::Option* videoMemory = app.add_option("--video-memory");
+    CLI::Option* dimm = app.add_option("--dimm");
+    CLI::Option* memoryBytes = app.add_option("--memory-bytes");
+    CLI::Option* size = app.add_option("--size");
+    // Plain text options, written into the file as given.
+    static const std::pair<const char*, std::string AssessmentContent::*> kTexts[] = {
+        {"--system", &AssessmentContent::systemScore},
+        {"--memory", &AssessmentContent::memoryScore},
+        {"--cpu", &AssessmentContent::cpuScore},
+        {"--graphics", &AssessmentContent::graphicsScore},
+        {"--gaming", &AssessmentContent::gamingScore},
+        {"--disk", &AssessmentContent::diskScore},
+        {"--product", &AssessmentContent::productName},
+        {"--program-version", &AssessmentContent::programVersion},
+        {"--winei-version", &AssessmentContent::winEIVersion},
+        {"--disk-vendor", &AssessmentContent::diskVendor},
+        {"--disk-model", &AssessmentContent::diskModel},
+        {"--machine-maker", &AssessmentContent::machineManufacturer},
+        {"--machine-model", &AssessmentContent::machineProductName},
+        {"--machine-version", &AssessmentContent::machineVersion},
+        {"--board-maker", &AssessmentContent::boardManufacturer},
+        {"--board-product", &AssessmentContent::boardProduct},
+        {"--component", &AssessmentContent::kind},
+    };
+    std::vector<std::pair<CLI::Option*, std::string AssessmentContent::*>> texts;
+    for (const auto& [name, field] : kTexts) texts.emplace_back(app.add_option(name), field);
 
     auto fail = [&](std::string message) -> std::optional<Request> {
         error = std::move(message);
         return std::nullopt;
     };
+    // Options that take one value may be given once; lists may repeat.
+    if (std::string problem =
+            tools::ParseArguments(app, args, {"--processor", "--adapter", "--video-memory", "--dimm"});
+        !problem.empty())
+        return fail(problem);
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!args[i].starts_with("-")) return fail("unexpected argument \"" + args[i] + "\"");
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (name.starts_with("--")) {
-            if (const std::size_t eq = name.find('='); eq != std::string::npos) {
-                inlineValue = name.substr(eq + 1);
-                name.resize(eq);
-            }
-        }
-        auto flag = [&]() { return !inlineValue.has_value(); };
-        auto value = [&](std::string& out) {
-            if (inlineValue) {
-                out = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        // Options that take one value may be given once; lists may repeat.
-        static const std::set<std::string, std::less<>> kRepeatable = {"--processor", "--adapter",
-                                                                       "--video-memory", "--dimm"};
-        if (!kRepeatable.contains(name) && !seen.insert(name).second)
-            return fail(name + " is given more than once");
+    Request request;
+    request.help = help->count() > 0;
+    request.version = version->count() > 0;
+    if (request.help || request.version) return request;
 
-        std::string v;
-        if (name == "--help" || name == "-h") {
-            if (!flag()) return fail(name + " takes no value");
-            request.help = true;
-        } else if (name == "--initial" || name == "--recent") {
-            if (!flag()) return fail(name + " takes no value");
-            if (haveRun) return fail("--initial and --recent exclude each other");
-            haveRun = true;
-            c.run = name == "--initial" ? Run::Initial : Run::Recent;
-        } else if (name == "--windows-dir" || name == "--datastore" || name == "--output") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (v.empty()) return fail(name + " needs a non-empty value");
-            if (haveTarget) return fail("give only one of --windows-dir, --datastore and --output");
-            haveTarget = true;
-            request.target = name == "--windows-dir" ? Request::Target::WindowsDir
-                             : name == "--datastore" ? Request::Target::Datastore
-                                                     : Request::Target::File;
-            request.where = v;
-        } else if (name == "--time") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (!ParseMoment(v, c.executedUtcMs, &error)) return std::nullopt;
-        } else if (name == "--processor") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (!processorsGiven) c.processorNames.clear();
-            processorsGiven = true;
-            c.processorNames.push_back(v);
-        } else if (name == "--adapter") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (!adaptersGiven) c.adapters.clear();
-            adaptersGiven = true;
-            c.adapters.push_back(Adapter{v, "0"});
-        } else if (name == "--video-memory") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (!IsByteCount(v)) return fail(name + " needs a byte count (digits), not \"" + v + "\"");
-            if (!adaptersGiven) return fail("--video-memory needs an --adapter before it");
+    AssessmentContent& c = request.content;
+    c.executedUtcMs = nowUtcMs;
+    if (initial->count() > 0 && recent->count() > 0) return fail("--initial and --recent exclude each other");
+    if (initial->count() > 0) c.run = Run::Initial;
+    if (recent->count() > 0) c.run = Run::Recent;
+
+    bool haveTarget = false;
+    const std::pair<CLI::Option*, Request::Target> targets[] = {
+        {windowsDir, Request::Target::WindowsDir},
+        {datastore, Request::Target::Datastore},
+        {output, Request::Target::File},
+    };
+    for (const auto& [option, target] : targets) {
+        if (option->count() == 0) continue;
+        if (haveTarget) return fail("give only one of --windows-dir, --datastore and --output");
+        haveTarget = true;
+        request.target = target;
+        request.where = tools::Value(option);
+        if (request.where.empty()) return fail(option->get_name() + " needs a non-empty value");
+    }
+    if (time->count() > 0 && !ParseMoment(tools::Value(time), c.executedUtcMs, &error)) return std::nullopt;
+
+    for (const auto& [option, field] : texts)
+        if (option->count() > 0) c.*field = tools::Value(option);
+    // A list given on the command line replaces the default one.
+    if (processor->count() > 0) c.processorNames = processor->results();
+    if (dimm->count() > 0) c.modules.clear();
+    for (const std::string& v : dimm->results()) {
+        const std::size_t colon = v.find(':');
+        if (colon == std::string::npos) return fail("--dimm needs MAKER:PART, not \"" + v + "\"");
+        c.modules.push_back(MemoryModule{v.substr(0, colon), v.substr(colon + 1)});
+    }
+    // Each --video-memory belongs to the --adapter before it, so the two are read in the order given.
+    if (adapter->count() > 0) c.adapters.clear();
+    std::size_t adapterIndex = 0;
+    std::size_t videoMemoryIndex = 0;
+    for (const CLI::Option* option : app.parse_order()) {
+        if (option == adapter) {
+            c.adapters.push_back(Adapter{adapter->results()[adapterIndex++], "0"});
+        } else if (option == videoMemory) {
+            const std::string& v = videoMemory->results()[videoMemoryIndex++];
+            if (!IsByteCount(v)) return fail("--video-memory needs a byte count (digits), not \"" + v + "\"");
+            if (adapterIndex == 0) return fail("--video-memory needs an --adapter before it");
             c.adapters.back().dedicatedVideoMemory = v;
-        } else if (name == "--dimm") {
-            if (!value(v)) return fail(name + " needs a value");
-            const std::size_t colon = v.find(':');
-            if (colon == std::string::npos) return fail("--dimm needs MAKER:PART, not \"" + v + "\"");
-            if (!modulesGiven) c.modules.clear();
-            modulesGiven = true;
-            c.modules.push_back(MemoryModule{v.substr(0, colon), v.substr(colon + 1)});
-        } else if (name == "--memory-bytes") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (!IsByteCount(v)) return fail(name + " needs a byte count (digits), not \"" + v + "\"");
-            c.totalPhysicalBytes = v;
-        } else if (name == "--size") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (!IsByteCount(v) || v.size() > 10) return fail(name + " needs a byte count below 10 GB");
-            sizeText = v;
-        } else {
-            // Plain text options.
-            static const std::pair<std::string_view, std::string AssessmentContent::*> kTexts[] = {
-                {"--system", &AssessmentContent::systemScore},
-                {"--memory", &AssessmentContent::memoryScore},
-                {"--cpu", &AssessmentContent::cpuScore},
-                {"--graphics", &AssessmentContent::graphicsScore},
-                {"--gaming", &AssessmentContent::gamingScore},
-                {"--disk", &AssessmentContent::diskScore},
-                {"--product", &AssessmentContent::productName},
-                {"--program-version", &AssessmentContent::programVersion},
-                {"--winei-version", &AssessmentContent::winEIVersion},
-                {"--disk-vendor", &AssessmentContent::diskVendor},
-                {"--disk-model", &AssessmentContent::diskModel},
-                {"--machine-maker", &AssessmentContent::machineManufacturer},
-                {"--machine-model", &AssessmentContent::machineProductName},
-                {"--machine-version", &AssessmentContent::machineVersion},
-                {"--board-maker", &AssessmentContent::boardManufacturer},
-                {"--board-product", &AssessmentContent::boardProduct},
-                {"--component", &AssessmentContent::kind},
-            };
-            bool known = false;
-            for (const auto& [option, field] : kTexts) {
-                if (name != option) continue;
-                if (!value(v)) return fail(name + " needs a value");
-                c.*field = v;
-                known = true;
-                break;
-            }
-            if (!known) return fail("unknown option " + name);
         }
     }
-    if (request.help) return request;
-
-    if (seen.contains("--component")) {
+    if (memoryBytes->count() > 0) {
+        const std::string v = tools::Value(memoryBytes);
+        if (!IsByteCount(v)) return fail("--memory-bytes needs a byte count (digits), not \"" + v + "\"");
+        c.totalPhysicalBytes = v;
+    }
+    if (size->count() > 0) {
+        const std::string v = tools::Value(size);
+        if (!IsByteCount(v) || v.size() > 10) return fail("--size needs a byte count below 10 GB");
+        c.paddedBytes = std::stoull(v);
+    }
+    if (texts.back().first->count() > 0) {
         // The kind becomes part of the file name: keep it to a plain word with dots.
         if (c.kind.empty() || c.kind == kFormalKind ||
             c.kind.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789.") !=
                 std::string::npos)
             return fail("--component needs a kind such as Cpu.Assessment (letters, digits and dots)");
     }
-    if (!sizeText.empty()) c.paddedBytes = std::stoull(sizeText);
     if (!haveTarget) {
         if (!windirEnv || !*windirEnv)
             return fail("give --windows-dir, --datastore or --output (WINDIR is not set)");

@@ -15,6 +15,7 @@ struct Request {
     std::string where;  // the Windows directory, the datastore folder or the file
     AssessmentContent content;
     bool help = false;
+    bool version = false;
 };
 
 // Reads the arguments after the program name. `nowUtcMs` is the default execution time; `windirEnv`

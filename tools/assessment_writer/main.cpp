@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tallyhive_version.h"
 #include "tools/assessment_writer/AssessmentWriter.h"
 #include "tools/assessment_writer/CommandLine.h"
 
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
     }
     if (request->help) {
         std::fputs(Usage().c_str(), stdout);
+        return 0;
+    }
+    if (request->version) {
+        std::puts("tallyhive-make-assessment " TALLYHIVE_VERSION);
         return 0;
     }
 

@@ -1,12 +1,13 @@
 #include "tools/report/ReportOptions.h"
 
-#include <set>
+#include "tools/CliArguments.h"
 
 namespace tallyhive::report {
 
 std::string ReportUsage() {
     return "usage: tallyhive-report [--windows-dir DIR | --datastore DIR | --file PATH] [--all] [--json]\n"
            "                        [--share-form [--server-datetime TEXT]]\n"
+           "       tallyhive-report --help | --version\n"
            "Shows the newest formal Windows assessment (Vista, 7 or 8) of a Windows directory (default:\n"
            "the WINDIR environment value), of a datastore folder or of one file, and whether it passes\n"
            "the consistency check.\n"
@@ -19,60 +20,47 @@ std::string ReportUsage() {
 }
 
 std::optional<ReportOptions> ParseReportArguments(const std::vector<std::string>& args, std::string& error) {
-    ReportOptions options;
-    std::set<std::string> seen;
-    bool haveSource = false;
+    CLI::App app{"Shows the newest formal Windows assessment.", "tallyhive-report"};
+    tools::PrepareApp(app);
+    CLI::Option* windowsDir = app.add_option("--windows-dir");
+    CLI::Option* datastore = app.add_option("--datastore");
+    CLI::Option* file = app.add_option("--file");
+    // Used exactly as given, spaces and all, as the service's value would be.
+    CLI::Option* serverDateTime = app.add_option("--server-datetime");
+    CLI::Option* all = app.add_flag("--all");
+    CLI::Option* json = app.add_flag("--json");
+    CLI::Option* shareForm = app.add_flag("--share-form");
+    CLI::Option* help = app.add_flag("-h,--help");
+    CLI::Option* version = app.add_flag("--version");
+
     auto fail = [&](std::string message) -> std::optional<ReportOptions> {
         error = std::move(message);
         return std::nullopt;
     };
+    if (std::string problem = tools::ParseArguments(app, args); !problem.empty()) return fail(problem);
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        if (!name.starts_with("-")) return fail("unexpected argument \"" + name + "\"");
-        std::optional<std::string> inlineValue;
-        if (const std::size_t eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto value = [&](std::string& out) {
-            if (inlineValue) {
-                out = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        if (!seen.insert(name).second) return fail(name + " is given more than once");
+    ReportOptions options;
+    options.help = help->count() > 0;
+    options.version = version->count() > 0;
+    if (options.help || options.version) return options;
 
-        std::string v;
-        if (name == "--windows-dir" || name == "--datastore" || name == "--file") {
-            if (!value(v)) return fail(name + " needs a value");
-            if (v.empty()) return fail(name + " needs a non-empty value");
-            if (haveSource) return fail("give only one of --windows-dir, --datastore and --file");
-            haveSource = true;
-            options.source = name == "--windows-dir" ? ReportOptions::Source::WindowsDir
-                             : name == "--datastore" ? ReportOptions::Source::Datastore
-                                                     : ReportOptions::Source::File;
-            options.where = v;
-        } else if (name == "--server-datetime") {
-            // Used exactly as given, spaces and all, as the service's value would be.
-            if (!value(v)) return fail(name + " needs a value");
-            options.serverDateTime = v;
-        } else if (name == "--all" || name == "--json" || name == "--share-form" || name == "--help" ||
-                   name == "-h") {
-            if (inlineValue) return fail(name + " takes no value");
-            bool& flag = name == "--all"          ? options.all
-                         : name == "--json"       ? options.json
-                         : name == "--share-form" ? options.shareForm
-                                                  : options.help;
-            flag = true;
-        } else {
-            return fail("unknown option " + name);
-        }
+    options.all = all->count() > 0;
+    options.json = json->count() > 0;
+    options.shareForm = shareForm->count() > 0;
+    if (serverDateTime->count() > 0) options.serverDateTime = tools::Value(serverDateTime);
+    const std::pair<CLI::Option*, ReportOptions::Source> sources[] = {
+        {windowsDir, ReportOptions::Source::WindowsDir},
+        {datastore, ReportOptions::Source::Datastore},
+        {file, ReportOptions::Source::File},
+    };
+    for (const auto& [option, source] : sources) {
+        if (option->count() == 0) continue;
+        if (options.source != ReportOptions::Source::Default)
+            return fail("give only one of --windows-dir, --datastore and --file");
+        options.where = tools::Value(option);
+        if (options.where.empty()) return fail(option->get_name() + " needs a non-empty value");
+        options.source = source;
     }
-    if (options.help) return options;
     if (options.serverDateTime && !options.shareForm)
         return fail("--server-datetime goes only with --share-form");
     if (options.shareForm && (options.all || options.json))

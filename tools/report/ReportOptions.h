@@ -17,6 +17,7 @@ struct ReportOptions {
     bool shareForm = false;
     std::optional<std::string> serverDateTime;
     bool help = false;
+    bool version = false;
 };
 
 // Reads the arguments after the program name; empty with `error` set on a usage error.

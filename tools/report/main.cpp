@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tallyhive_version.h"
 #include "tools/report/Report.h"
 #include "tools/report/ReportOptions.h"
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::fputs(report::ReportUsage().c_str(), stdout);
+        return report::kShown;
+    }
+    if (options->version) {
+        std::puts("tallyhive-report " TALLYHIVE_VERSION);
         return report::kShown;
     }
 

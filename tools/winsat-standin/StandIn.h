@@ -13,11 +13,14 @@ struct Options {
     std::string windowsDir;  // where the datastore lives; from --windows-dir, else WINDIR
     bool quick = false;      // a fraction of a second instead of a few seconds (tests, demos)
     bool verbose = false;
+    bool help = false;  // --help or --version: print and end, nothing else is read
+    bool version = false;
 };
 
 // Reads `winsat formal [-restart never|clean] [-v] [--quick] [--windows-dir DIR]` (arguments after
-// the program name). `windirEnv` and `quickEnv` are the values of WINDIR and TALLYHIVE_WINSAT_QUICK,
-// null when unset. Empty with `error` set when the command line cannot be used.
+// the program name), or `--help` or `--version` alone. `windirEnv` and `quickEnv` are the values of
+// WINDIR and TALLYHIVE_WINSAT_QUICK, null when unset. Empty with `error` set when the command line cannot be
+// used.
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, const char* windirEnv,
                                       const char* quickEnv, std::string& error);
 std::string Usage();

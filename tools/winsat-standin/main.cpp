@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tallyhive_version.h"
 #include "tools/winsat-standin/StandIn.h"
 
 namespace {
@@ -46,6 +47,14 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr, "winsat: %s\n%s", error.c_str(), Usage().c_str());
         return 2;
+    }
+    if (options->help) {
+        std::fputs(Usage().c_str(), stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::puts("winsat (stand-in) " TALLYHIVE_VERSION);
+        return 0;
     }
 
     // The same folder the program that shows the result will look in.
