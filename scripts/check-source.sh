@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
-# Cheap source checks: formatting, and that the portable core includes no platform or toolkit header.
+# Cheap source checks: the layer rule (no include goes up or across a layer, no platform or toolkit
+# header in the portable layers) and the formatting (.clang-format).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-core_dirs=(assessment presentation share remeasure app)
-bad=$(git ls-files -- "${core_dirs[@]}" | grep -E '\.(h|cpp)$' | grep -v -E '(^|/)(qt|win32|posix)/' |
-      xargs -r grep -n -E '#include *<(windows\.h|unistd\.h|sys/|fcntl\.h|dirent\.h|pugixml|openssl/|Q[A-Za-z]|httplib|sqlite3)' || true)
-if [ -n "$bad" ]; then
-  echo "check-source: the portable core includes platform headers:" >&2
-  echo "$bad" >&2
-  exit 1
-fi
+git ls-files -- '*.h' '*.cpp' '*.cpp.in' | grep -v -E '^(build|third_party)/' | xargs python3 scripts/check-layers.py ||
+  { echo "check-source: an include breaks the layer order (docs/architecture.md)" >&2; exit 1; }
 
 files=$(git ls-files -- '*.h' '*.cpp' | grep -v -E '^(build|third_party)/' || true)
 if [ -n "$files" ]; then
