@@ -59,6 +59,16 @@ bool UtcFields(std::int64_t utcSeconds, DateTimeFields& fields) {
     return true;
 }
 
+std::string FormatUtc(std::int64_t utcSeconds, const char* layout) {
+    DateTimeFields fields;
+    if (!UtcFields(utcSeconds, fields)) return {};
+    std::tm tm = TmForMktime(fields);
+    tm.tm_isdst = 0;
+    char text[64];
+    const std::size_t length = std::strftime(text, sizeof text, layout, &tm);
+    return std::string(text, length);
+}
+
 std::tm TmForMktime(const DateTimeFields& fields) {
     std::tm tm{};
     tm.tm_year = fields.year - 1900;

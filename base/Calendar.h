@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 // Calendar arithmetic on the proleptic Gregorian calendar, exact for any year, without the C
 // runtime's time zone state (which differs between platforms and is not thread-safe everywhere).
@@ -24,6 +25,11 @@ bool IsValidDateTime(const DateTimeFields& fields);
 // The UTC calendar fields of an instant (seconds since 1970-01-01 UTC); false when the year does
 // not fit an int.
 bool UtcFields(std::int64_t utcSeconds, DateTimeFields& fields);
+
+// The instant in UTC written by std::strftime's `layout` ("%Y-%m-%d %H:%M"). Only the date and time
+// fields are known, so a layout needing a weekday or a time zone name is not for this. Empty when the
+// instant cannot be written.
+std::string FormatUtc(std::int64_t utcSeconds, const char* layout);
 
 // A struct tm of local calendar fields, ready for mktime: daylight saving left to the runtime
 // (tm_isdst -1) and tm_wday set to -1, so a failure can be told from the instant one second

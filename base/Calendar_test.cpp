@@ -36,6 +36,12 @@ TEST(UtcFields, InstantsAroundTheEpochAndTheCalendarsEdges) {
     EXPECT_EQ(untouched, (DateTimeFields{1, 2, 3, 4, 5, 6}));
 }
 
+TEST(FormatUtc, WritesTheUtcFieldsWhateverTheLocalZone) {
+    EXPECT_EQ(FormatUtc(1782810307, "%Y%m%d%H%M"), "202606300905");
+    EXPECT_EQ(FormatUtc(-1, "%Y-%m-%dT%H:%M:%SZ"), "1969-12-31T23:59:59Z");
+    EXPECT_EQ(FormatUtc(INT64_MAX, "%Y"), "");
+}
+
 TEST(IsValidDateTime, EachFieldWithinItsRange) {
     struct Case {
         DateTimeFields fields;

@@ -3,18 +3,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/Calendar.h"
 #include "share/PassCode.h"
 
 namespace tallyhive::service {
 
 std::string UtcMinuteStamp(std::int64_t utcSeconds) {
-    const auto t = static_cast<std::time_t>(utcSeconds);
-    std::tm fields{};
-    if (!::gmtime_r(&t, &fields)) return {};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d", fields.tm_year + 1900, fields.tm_mon + 1,
-                  fields.tm_mday, fields.tm_hour, fields.tm_min);
-    return text;
+    return FormatUtc(utcSeconds, "%Y%m%d%H%M");
 }
 
 void PassCodeWindow::Rebuild(std::int64_t minute) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/Calendar.h"
 #include "base/Md5.h"
 #include "base/Text.h"
 #include "service/Form.h"
@@ -130,12 +131,7 @@ std::string Fingerprint(const ShareForm& form) {
 }
 
 std::string CreatedText(std::int64_t utc) {
-    const auto t = static_cast<std::time_t>(utc);
-    std::tm fields{};
-    if (!::gmtime_r(&t, &fields)) return {};
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &fields);
-    return text;
+    return FormatUtc(utc, "%Y-%m-%d %H:%M UTC");
 }
 
 }  // namespace
@@ -160,12 +156,9 @@ Service::Service(ServiceOptions options, std::unique_ptr<ShareStore> store, Serv
     m_server->set_keep_alive_max_count(10000);
     m_server->set_logger([](const httplib::Request& request, const httplib::Response& response) {
         const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-        std::tm fields{};
-        ::gmtime_r(&now, &fields);
-        char when[32];
-        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &fields);
+        const std::string when = FormatUtc(now, "%Y-%m-%dT%H:%M:%SZ");
         // One line a request; the path only, since queries of share pages may hold the user's text.
-        std::fprintf(stderr, "%s %s %s %s %d %zu\n", when, request.remote_addr.c_str(),
+        std::fprintf(stderr, "%s %s %s %s %d %zu\n", when.c_str(), request.remote_addr.c_str(),
                      request.method.c_str(), request.path.c_str(), response.status, response.body.size());
     });
     m_server->set_exception_handler(

@@ -96,24 +96,25 @@ bool IsDirectory(const std::filesystem::path& path) {
 
 bool ToLocalMoment(std::int64_t utcMs, LocalMoment& moment) {
     const timespec ts = TimespecOf(utcMs);
-    std::tm fields{};
-    if (!::localtime_r(&ts.tv_sec, &fields)) return false;
-    moment.year = fields.tm_year + 1900;
-    moment.month = fields.tm_mon + 1;
-    moment.day = fields.tm_mday;
-    moment.hour = fields.tm_hour;
-    moment.minute = fields.tm_min;
-    moment.second = fields.tm_sec;
-    moment.millisecond = static_cast<int>(ts.tv_nsec / 1'000'000);
+    LocalDateTime local;
+    if (!MakeTimeService()->ToLocal(ts.tv_sec, local)) return false;
+    moment = LocalMoment{local.year,
+                         local.month,
+                         local.day,
+                         local.hour,
+                         local.minute,
+                         local.second,
+                         static_cast<int>(ts.tv_nsec / 1'000'000)};
     return true;
 }
 
 bool FromLocalMoment(const LocalMoment& moment, std::int64_t& utcMs) {
-    std::tm fields = TmForMktime(
-        DateTimeFields{moment.year, moment.month, moment.day, moment.hour, moment.minute, moment.second});
-    const std::time_t seconds = std::mktime(&fields);
-    if (seconds == static_cast<std::time_t>(-1) && fields.tm_wday == -1) return false;
-    utcMs = static_cast<std::int64_t>(seconds) * 1000 + moment.millisecond;
+    std::int64_t seconds = 0;
+    if (!MakeTimeService()->FromLocal(
+            LocalDateTime{moment.year, moment.month, moment.day, moment.hour, moment.minute, moment.second},
+            seconds))
+        return false;
+    utcMs = seconds * 1000 + moment.millisecond;
     return true;
 }
 
