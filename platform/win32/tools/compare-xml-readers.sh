@@ -12,7 +12,8 @@ trap 'rm -rf "$work"' EXIT
 
 # The Linux reader, built from the same sources the Linux program uses.
 c++ -std=c++20 -O1 -I"$root" "$root/platform/win32/tools/XmlShape.cpp" "$root/assessment/XmlDecode.cpp" \
-  "$root/assessment/XmlTree.cpp" "$root/platform/posix/XmlParser.cpp" -lpugixml -o "$work/xml-shape"
+  "$root/assessment/XmlTree.cpp" "$root/platform/posix/XmlParser.cpp" \
+  "$root/base/Text.cpp" "$root/base/Calendar.cpp" -lpugixml -o "$work/xml-shape"
 
 files=()
 for place in "$@"; do
