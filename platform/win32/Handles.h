@@ -62,6 +62,14 @@ struct FindHandleTraits {
 };
 using FindHandle = UniqueHandle<FindHandleTraits>;
 
+// A loaded module: null when loading failed, given back with FreeLibrary.
+struct ModuleHandleTraits {
+    using Type = HMODULE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type module) noexcept { ::FreeLibrary(module); }
+};
+using ModuleHandle = UniqueHandle<ModuleHandleTraits>;
+
 // A mutex this thread owns: given up before its handle is closed, so a waiting process gets it at
 // once rather than as abandoned.
 struct OwnedMutexTraits {
