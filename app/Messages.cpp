@@ -21,6 +21,11 @@ std::string_view RemeasureFailureMessage(std::string_view uiLanguage) {
     return "Failed to re-measurement.";
 }
 
+std::string_view CommandFailureMessage(std::string_view uiLanguage) {
+    if (uiLanguage == "ja") return "操作を完了できませんでした。";
+    return "The command could not be completed.";
+}
+
 std::string OutdatedVersionQuestion(std::string_view uiLanguage, std::string_view programVersion) {
     const std::string version(programVersion);
     if (uiLanguage == "ja") {

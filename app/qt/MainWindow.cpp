@@ -66,6 +66,28 @@ QJsonObject GeometryJson(const QWidget& window) {
         {QStringLiteral("dpr"), window.devicePixelRatioF()}};
 }
 
+// Lets the page go when a handler ends, however it ends: the next event reads the page shown then.
+class UnpinOnExit {
+public:
+    explicit UnpinOnExit(QtPageBridge& bridge) : m_bridge(bridge) {}
+    UnpinOnExit(const UnpinOnExit&) = delete;
+    UnpinOnExit& operator=(const UnpinOnExit&) = delete;
+    ~UnpinOnExit() { m_bridge.Unpin(); }
+
+private:
+    QtPageBridge& m_bridge;
+};
+
+void LogFailure(std::string_view what) {
+    if (what.empty()) {
+        TestLog::Write(QStringLiteral("error"));
+        return;
+    }
+    TestLog::Write(
+        QStringLiteral("error"),
+        {{QStringLiteral("what"), QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size()))}});
+}
+
 }  // namespace
 
 bool TallyhivePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
@@ -85,7 +107,10 @@ QWebEnginePage* TallyhivePage::createWindow(WebWindowType) {
 
 MainWindow::MainWindow(const MainWindowConfig& config, QtUserInterface& ui, const ProgramInfo& program,
                        AssessmentServices assessment, Remeasurer& remeasurer)
-    : m_config(config), m_ui(ui) {
+    : m_config(config),
+      m_ui(ui),
+      m_events(
+          ui, program, [] { return UiLanguage(); }, &LogFailure) {
     setWindowTitle(QStringLiteral("TALLYHIVE"));
     // A close box and a sizing frame; no minimise or maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -264,19 +289,22 @@ void MainWindow::CenterWindow() {
 
 void MainWindow::Close(int result) {
     m_closeResult = result;
-    if (!m_busy) QTimer::singleShot(0, this, &QWidget::close);
+    // Nothing queued behind the command that closes the window runs any more.
+    m_events.Close();
+    if (!m_events.Busy()) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A command or arrival is still running inside a nested loop: the window closes once it has
     // returned, never under it.
-    if (m_busy) {
+    if (m_events.Busy()) {
         if (!m_closeResult) m_closeResult = CTallyhiveDlg::kCancelResult;
+        m_events.Close();
         event->ignore();
         return;
     }
     m_closing = true;
-    m_queue.clear();
+    m_events.Close();
     TestLog::Write(QStringLiteral("closed"),
                    {{QStringLiteral("result"), m_closeResult.value_or(CTallyhiveDlg::kCancelResult)}});
     event->accept();
@@ -334,35 +362,13 @@ void MainWindow::OnLoadFinished(bool ok) {
 
 void MainWindow::Enqueue(PendingEvent event) {
     if (m_closing) return;
-    m_queue.push_back(std::move(event));
-    Drain();
-}
-
-void MainWindow::Drain() {
-    if (m_busy) return;  // the running handler's loop picks it up once it has returned
-    m_busy = true;
-    while (!m_queue.empty() && !m_closeResult) {
-        const PendingEvent event = std::move(m_queue.front());
-        m_queue.pop_front();
-        try {
-            Handle(event);
-        } catch (const std::exception& error) {
-            // Unwinding into the event loop would end the program; the page stays as it is.
-            TestLog::Write(QStringLiteral("error"),
-                           {{QStringLiteral("what"), QString::fromUtf8(error.what())}});
-        } catch (...) {
-            TestLog::Write(QStringLiteral("error"));
-        }
-        m_bridge->Unpin();
-    }
-    m_busy = false;
-    if (m_closeResult) {
-        m_queue.clear();
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
+    m_events.Post([this, event = std::move(event)] { Handle(event); });
+    // The command that asked for the window to close has returned: it closes now.
+    if (m_closeResult && !m_events.Busy()) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void MainWindow::Handle(const PendingEvent& event) {
+    const UnpinOnExit unpin(*m_bridge);
     const std::string url = event.url.toStdString();
     if (event.kind == PendingEvent::Kind::Click) {
         // Both the page that was clicked and the page shown now must be ours or the service's: a

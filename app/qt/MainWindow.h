@@ -3,12 +3,12 @@
 #include <QVariantMap>
 #include <QWebEnginePage>
 #include <QWidget>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/AppServices.h"
+#include "app/EventQueue.h"
 #include "app/TallyhiveDlg.h"
 #include "app/qt/QtPageBridge.h"
 
@@ -52,7 +52,7 @@ struct MainWindowConfig {
 };
 
 // The one window: the browser fills it, and it implements the window side of the shell. Clicks
-// and page arrivals are queued and handled one at a time, so a handler that waits (for a script
+// and page arrivals go through the event queue, one at a time, so a handler that waits (for a script
 // answer, a message box, a measurement) never sees another start inside it.
 class MainWindow final : public QWidget, public WindowHost {
     Q_OBJECT
@@ -93,7 +93,6 @@ private:
     void OnClicked(const QVariantMap& message);
     void OnLoadFinished(bool ok);
     void Enqueue(PendingEvent event);
-    void Drain();
     void Handle(const PendingEvent& event);
     bool IsOurs(QObject* watched) const;
     double DevicePixelRatio() const;
@@ -111,8 +110,7 @@ private:
     std::unique_ptr<QtPageBridge> m_bridge;
     std::unique_ptr<CTallyhiveDlg> m_dlg;
 
-    std::deque<PendingEvent> m_queue;
-    bool m_busy = false;
+    EventQueue m_events;
     std::optional<int> m_closeResult;
     bool m_closing = false;
     quint64 m_paintToken = 0;

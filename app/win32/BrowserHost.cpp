@@ -59,7 +59,7 @@ bool Connect(IUnknown* source, const IID& events, IDispatch* sink, ComPtr<IConne
 
 }  // namespace
 
-HRESULT EventSink::QueryInterface(REFIID iid, void** out) {
+HRESULT EventSink::QueryInterface(REFIID iid, void** out) noexcept {
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == m_events) {
         *out = static_cast<IDispatch*>(this);
         return S_OK;
@@ -68,16 +68,20 @@ HRESULT EventSink::QueryInterface(REFIID iid, void** out) {
     return E_NOINTERFACE;
 }
 
-HRESULT EventSink::GetTypeInfoCount(UINT* count) {
+HRESULT EventSink::GetTypeInfoCount(UINT* count) noexcept {
     *count = 0;
     return S_OK;
 }
 
 HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
-                          UINT*) {
+                          UINT*) noexcept {
     if (result) ::VariantInit(result);
-    if (m_handler) m_handler(id, parameters);
-    return S_OK;
+    try {
+        if (m_handler) m_handler(id, parameters);
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
 }
 
 BrowserHost::BrowserHost(HWND window, Callbacks callbacks)
@@ -228,7 +232,7 @@ void BrowserHost::Refresh() {
     if (m_browser) m_browser->Refresh();
 }
 
-HRESULT BrowserHost::QueryInterface(REFIID iid, void** out) {
+HRESULT BrowserHost::QueryInterface(REFIID iid, void** out) noexcept {
     if (iid == IID_IUnknown || iid == kOleClientSite) {
         *out = static_cast<IOleClientSite*>(this);
     } else if (iid == kOleInPlaceSite || iid == kOleWindow) {
@@ -244,18 +248,18 @@ HRESULT BrowserHost::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-HRESULT BrowserHost::GetContainer(IOleContainer** container) {
+HRESULT BrowserHost::GetContainer(IOleContainer** container) noexcept {
     *container = nullptr;
     return E_NOINTERFACE;
 }
 
-HRESULT BrowserHost::GetWindow(HWND* window) {
+HRESULT BrowserHost::GetWindow(HWND* window) noexcept {
     *window = m_window;
     return S_OK;
 }
 
 HRESULT BrowserHost::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                      LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
+                                      LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) noexcept {
     *frame = static_cast<IOleInPlaceFrame*>(this);
     *document = nullptr;
     ::GetClientRect(m_window, position);
@@ -267,29 +271,29 @@ HRESULT BrowserHost::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWin
     return S_OK;
 }
 
-HRESULT BrowserHost::SetActiveObject(IOleInPlaceActiveObject* active, LPCOLESTR) {
+HRESULT BrowserHost::SetActiveObject(IOleInPlaceActiveObject* active, LPCOLESTR) noexcept {
     m_active.Reset();
     if (active) active->QueryInterface(kOleInPlaceActiveObject, reinterpret_cast<void**>(m_active.Put()));
     return S_OK;
 }
 
-HRESULT BrowserHost::GetHostInfo(DOCHOSTUIINFO* info) {
+HRESULT BrowserHost::GetHostInfo(DOCHOSTUIINFO* info) noexcept {
     info->dwFlags = kHostFlags;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
 }
 
-HRESULT BrowserHost::GetExternal(IDispatch** external) {
+HRESULT BrowserHost::GetExternal(IDispatch** external) noexcept {
     *external = nullptr;
     return S_FALSE;
 }
 
-HRESULT BrowserHost::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) {
+HRESULT BrowserHost::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) noexcept {
     *translated = nullptr;
     return S_FALSE;
 }
 
-HRESULT BrowserHost::FilterDataObject(IDataObject*, IDataObject** filtered) {
+HRESULT BrowserHost::FilterDataObject(IDataObject*, IDataObject** filtered) noexcept {
     *filtered = nullptr;
     return S_FALSE;
 }

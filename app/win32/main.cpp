@@ -6,10 +6,11 @@
 #include <ole2.h>
 #include <urlmon.h>
 
-#include <deque>
+#include <cstdio>
 #include <memory>
 
 #include "app/Addresses.h"
+#include "app/EventQueue.h"
 #include "app/TallyhiveApp.h"
 #include "app/TallyhiveDlg.h"
 #include "app/win32/BrowserHost.h"
@@ -19,6 +20,7 @@
 #include "platform/Platform.h"
 #include "platform/Processes.h"
 #include "platform/win32/Win32AppServices.h"
+#include "platform/win32/Win32Util.h"
 #include "remeasure/Remeasure.h"
 #include "runner/EmbeddedRunner.h"
 
@@ -27,6 +29,12 @@ namespace {
 using namespace tallyhive;
 
 constexpr int kMainDialog = 102;
+
+std::string HresultText(HRESULT code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+    return text;
+}
 
 // Measuring again: the runner from the program's own resources, run from a fresh folder through the
 // command interpreter, whose console window shows the assessment as it runs.
@@ -44,86 +52,147 @@ public:
             ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), chunk.data(), static_cast<DWORD>(chunk.size()),
                         &written, nullptr);
         };
-        const bool ok = tallyhive::Remeasure(services, toConsole, loadLatest);
-        ::FreeConsole();
-        return ok;
+        // The console the run was shown in goes with it, however the run ends.
+        const ConsoleRelease console;
+        return tallyhive::Remeasure(services, toConsole, loadLatest);
     }
 
 private:
+    struct ConsoleRelease {
+        ConsoleRelease() = default;
+        ConsoleRelease(const ConsoleRelease&) = delete;
+        ConsoleRelease& operator=(const ConsoleRelease&) = delete;
+        ~ConsoleRelease() { ::FreeConsole(); }
+    };
+
     FileService& m_files;
     const TimeService& m_time;
 };
 
-// Everything the main window's life needs, created when the dialog exists.
-struct MainWindow {
-    Win32UserInterface& ui;
-    const Win32ProgramInfo& program;
-    AssessmentServices assessment;
-    Win32Remeasurer remeasurer;
-    std::unique_ptr<BrowserHost> browser;
-    std::unique_ptr<DispatchPageBridge> bridge;
-    std::unique_ptr<Win32Window> window;
-    std::unique_ptr<CTallyhiveDlg> dlg;
-    std::string currentUrl;
-    bool busy = false;
-    std::deque<std::function<void()>> waiting;  // page events that came in while a handler ran
+// The program's one window: a dialog with the browser control in it, and everything its life needs.
+// Page events go through the event queue, so a command that waits in a nested loop (a message box,
+// a measurement) never sees another one start inside it.
+class Win32ProgramWindow {
+public:
+    Win32ProgramWindow(Win32UserInterface& ui, const Win32ProgramInfo& program, FileService& files,
+                       TimeService& time, ModuleService& modules, XmlParser& xml)
+        : m_ui(ui),
+          m_program(program),
+          m_assessment{files, time, modules, xml},
+          m_remeasurer(files, time),
+          m_events(ui, program, [] { return UiLanguage(); }) {}
+    Win32ProgramWindow(const Win32ProgramWindow&) = delete;
+    Win32ProgramWindow& operator=(const Win32ProgramWindow&) = delete;
+    ~Win32ProgramWindow() { m_ui.SetOwner(nullptr); }
 
-    // One handler at a time: an event that arrives inside a running command waits for it.
-    void Run(std::function<void()> handler) {
-        waiting.push_back(std::move(handler));
-        if (busy) return;
-        busy = true;
-        while (!waiting.empty()) {
-            auto next = std::move(waiting.front());
-            waiting.pop_front();
-            next();
-        }
-        busy = false;
-    }
+    // Creates the dialog, shows it and runs its messages until it has gone. False when the dialog
+    // could not be created at all.
+    bool Run(HINSTANCE instance);
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    INT_PTR OnMessage(HWND dialog, UINT message, WPARAM wParam);
+    void OnInitDialog(HWND dialog);
+    void OnDocumentComplete(const std::string& url);
+    void OnDocumentEvent(DISPID id);
+
+    Win32UserInterface& m_ui;
+    const Win32ProgramInfo& m_program;
+    AssessmentServices m_assessment;
+    Win32Remeasurer m_remeasurer;
+    EventQueue m_events;
+    // Destroyed in reverse order: the dialog logic before the window and bridge it works through,
+    // those before the control.
+    std::unique_ptr<BrowserHost> m_browser;
+    std::unique_ptr<DispatchPageBridge> m_bridge;
+    std::unique_ptr<Win32Window> m_window;
+    std::unique_ptr<CTallyhiveDlg> m_dlg;
+    std::string m_currentUrl;
 };
 
-INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* main = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    switch (message) {
-        case WM_INITDIALOG: {
-            main = reinterpret_cast<MainWindow*>(lParam);
-            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(main));
-            main->ui.SetOwner(dialog);
-            BrowserHost::Callbacks callbacks;
-            callbacks.documentComplete = [main](const std::string& url) {
-                main->currentUrl = url;
-                main->Run([main, url] { main->dlg->OnPageArrived(url); });
-            };
-            callbacks.documentEvent = [main](DISPID id) {
-                // The event's element is valid only while the event is delivered: a click that comes
-                // in while a command runs is not acted on, as the page cannot change under it.
-                if (main->busy || !main->dlg) return;
-                std::shared_ptr<DispatchElement> source = main->browser->EventSource();
-                if (!source) return;
-                main->Run([main, id, source, url = main->currentUrl] {
-                    main->dlg->OnPageEvent(static_cast<int>(id), source.get(), url);
-                });
-            };
-            main->browser = std::make_unique<BrowserHost>(dialog, callbacks);
-            std::string why;
-            if (!main->browser->Create(why)) {
-                main->ui.ShowMessage(ProgramCaption(main->program.ProgramPath()),
-                                     "TALLYHIVE cannot start: " + why + ".", MessageKind::Warning);
-                main->browser.reset();
-                ::DestroyWindow(dialog);
-                return TRUE;
-            }
-            main->bridge = std::make_unique<DispatchPageBridge>(*main->browser, main->program.ProgramPath());
-            main->window = std::make_unique<Win32Window>(dialog, *main->bridge);
-            main->dlg = std::make_unique<CTallyhiveDlg>(
-                DialogServices{*main->bridge, *main->window, main->ui, main->program, main->assessment,
-                               main->remeasurer, [] { return UiLanguage(); }},
-                std::string(DefaultServiceRoot()));
-            main->dlg->OnDialogCreated();
+bool Win32ProgramWindow::Run(HINSTANCE instance) {
+    const HWND dialog = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(kMainDialog), nullptr, &DialogProc,
+                                             reinterpret_cast<LPARAM>(this));
+    if (!dialog || !::IsWindow(dialog)) return false;
+    ::ShowWindow(dialog, SW_SHOW);
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (FilterInputMessage(message.message, ::GetAsyncKeyState(VK_CONTROL) < 0)) continue;
+        // Keys go to the page first, so Tab, Enter and Esc act in the page.
+        if (m_browser && m_browser->TranslateKey(message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+        // A command asked for the window to close: it goes once that command has returned.
+        if (m_window && m_window->CloseResult() && !m_events.Busy() && ::IsWindow(dialog))
+            ::DestroyWindow(dialog);
+    }
+    return true;
+}
+
+INT_PTR CALLBACK Win32ProgramWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                                LPARAM lParam) noexcept {
+    try {
+        if (message == WM_INITDIALOG) {
+            auto* window = reinterpret_cast<Win32ProgramWindow*>(lParam);
+            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(window));
+            window->OnInitDialog(dialog);
             return TRUE;
         }
+        auto* window = reinterpret_cast<Win32ProgramWindow*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+        return window ? window->OnMessage(dialog, message, wParam) : FALSE;
+    } catch (...) {
+        // Nothing may unwind into the system's dialog manager. A window that could not be set up
+        // goes away, so the program ends rather than showing an empty window.
+        if (message == WM_INITDIALOG) ::DestroyWindow(dialog);
+        return message == WM_INITDIALOG ? TRUE : FALSE;
+    }
+}
+
+void Win32ProgramWindow::OnInitDialog(HWND dialog) {
+    m_ui.SetOwner(dialog);
+    BrowserHost::Callbacks callbacks;
+    callbacks.documentComplete = [this](const std::string& url) { OnDocumentComplete(url); };
+    callbacks.documentEvent = [this](DISPID id) { OnDocumentEvent(id); };
+    m_browser = std::make_unique<BrowserHost>(dialog, callbacks);
+    std::string why;
+    if (!m_browser->Create(why)) {
+        m_ui.ShowMessage(ProgramCaption(m_program.ProgramPath()), "TALLYHIVE cannot start: " + why + ".",
+                         MessageKind::Warning);
+        m_browser.reset();
+        ::DestroyWindow(dialog);
+        return;
+    }
+    m_bridge = std::make_unique<DispatchPageBridge>(*m_browser, m_program.ProgramPath());
+    m_window = std::make_unique<Win32Window>(dialog, *m_bridge);
+    m_dlg =
+        std::make_unique<CTallyhiveDlg>(DialogServices{*m_bridge, *m_window, m_ui, m_program, m_assessment,
+                                                       m_remeasurer, [] { return UiLanguage(); }},
+                                        std::string(DefaultServiceRoot()));
+    m_dlg->OnDialogCreated();
+}
+
+void Win32ProgramWindow::OnDocumentComplete(const std::string& url) {
+    m_currentUrl = url;
+    m_events.Post([this, url] {
+        if (m_dlg) m_dlg->OnPageArrived(url);
+    });
+}
+
+void Win32ProgramWindow::OnDocumentEvent(DISPID id) {
+    // The event's element is valid only while the event is delivered: a click that comes in while a
+    // command runs is not acted on, as the page cannot change under it.
+    if (m_events.Busy() || !m_dlg) return;
+    std::shared_ptr<DispatchElement> source = m_browser->EventSource();
+    if (!source) return;
+    m_events.Post([this, id, source, url = m_currentUrl] {
+        m_dlg->OnPageEvent(static_cast<int>(id), source.get(), url);
+    });
+}
+
+INT_PTR Win32ProgramWindow::OnMessage(HWND dialog, UINT message, WPARAM wParam) {
+    switch (message) {
         case WM_SIZE:
-            if (main && main->browser) main->browser->Resize();
+            if (m_browser) m_browser->Resize();
             return TRUE;
         case WM_COMMAND:
             // Enter and Esc never close the window: keys belong to the page.
@@ -133,7 +202,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             ::DestroyWindow(dialog);
             return TRUE;
         case WM_DESTROY:
-            if (main) main->browser.reset();
+            // No page event runs against a window that is gone.
+            m_events.Close();
+            m_browser.reset();
             ::PostQuitMessage(0);
             return TRUE;
         default:
@@ -149,45 +220,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::unique_ptr<InstanceLock> lock = MakeInstanceLock();
     StartUpServices services{*lock, ui, program, [] { return UiLanguage(); }};
     CTallyhiveApp().StartUp(services, [&] {
-        // Their results are not needed: the window goes on without them.
+        // Without the common controls the window still works, in the older look.
         INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
         ::InitCommonControlsEx(&controls);
-        const HRESULT ole = ::OleInitialize(nullptr);
-        ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
-        {
-            const auto files = MakeFileService();
-            const auto time = MakeTimeService();
-            const auto modules = MakeModuleService();
-            const auto xml = MakeXmlParser();
-            MainWindow main{ui,
-                            program,
-                            AssessmentServices{*files, *time, *modules, *xml},
-                            Win32Remeasurer(*files, *time),
-                            nullptr,
-                            nullptr,
-                            nullptr,
-                            nullptr,
-                            {},
-                            false,
-                            {}};
-            const HWND dialog = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(kMainDialog), nullptr,
-                                                     &DialogProc, reinterpret_cast<LPARAM>(&main));
-            if (dialog && ::IsWindow(dialog)) {
-                ::ShowWindow(dialog, SW_SHOW);
-                MSG message;
-                while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-                    if (FilterInputMessage(message.message, ::GetAsyncKeyState(VK_CONTROL) < 0)) continue;
-                    // Keys go to the page first, so Tab, Enter and Esc act in the page.
-                    if (main.browser && main.browser->TranslateKey(message)) continue;
-                    ::TranslateMessage(&message);
-                    ::DispatchMessageW(&message);
-                    if (main.window && main.window->CloseResult() && !main.busy && ::IsWindow(dialog))
-                        ::DestroyWindow(dialog);
-                }
-            }
-            ui.SetOwner(nullptr);
+        const win32::OleApartment ole;
+        if (!ole.Usable()) {
+            // The browser control cannot be embedded without it.
+            ui.ShowMessage(
+                ProgramCaption(program.ProgramPath()),
+                "TALLYHIVE cannot start: OLE cannot be initialised (" + HresultText(ole.Result()) + ").",
+                MessageKind::Warning);
+            return;
         }
-        if (SUCCEEDED(ole)) ::OleUninitialize();
+        ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
+        const auto files = MakeFileService();
+        const auto time = MakeTimeService();
+        const auto modules = MakeModuleService();
+        const auto xml = MakeXmlParser();
+        Win32ProgramWindow window(ui, program, *files, *time, *modules, *xml);
+        window.Run(instance);
     });
     return 0;
 }

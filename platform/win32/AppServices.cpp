@@ -9,6 +9,7 @@
 
 #include "app/AppServices.h"
 #include "platform/HostServices.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32AppServices.h"
 #include "platform/win32/Win32Util.h"
 
@@ -21,30 +22,26 @@ using win32::Wide;
 
 class Win32InstanceLock final : public InstanceLock {
 public:
-    ~Win32InstanceLock() override { Release(); }
-
     InstanceState Acquire(std::string_view name) override {
         Release();
         // The name has no namespace prefix: unique within the user's logon session.
-        m_mutex = ::CreateMutexW(nullptr, TRUE, Wide(name).c_str());
+        const HANDLE created = ::CreateMutexW(nullptr, TRUE, Wide(name).c_str());
         const DWORD error = ::GetLastError();
-        if (!m_mutex) return InstanceState::Unknown;
+        if (!created) return InstanceState::Unknown;
         if (error == ERROR_ALREADY_EXISTS) {
-            Release();
+            // A mutex that existed already is only opened, never owned by the call: only the
+            // handle is given back.
+            const win32::KernelHandle opened(created);
             return InstanceState::AlreadyRunning;
         }
+        m_mutex.Reset(created);
         return InstanceState::First;
     }
 
-    void Release() override {
-        if (!m_mutex) return;
-        ::ReleaseMutex(m_mutex);
-        ::CloseHandle(m_mutex);
-        m_mutex = nullptr;
-    }
+    void Release() override { m_mutex.Reset(); }
 
 private:
-    HANDLE m_mutex = nullptr;
+    win32::OwnedMutex m_mutex;
 };
 
 }  // namespace

@@ -7,20 +7,17 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Util.h"
 
 namespace tallyhive {
 
 namespace {
 
+using win32::FileHandle;
+using win32::FindHandle;
 using win32::Narrow;
-using win32::UniqueHandle;
 using win32::Wide;
-
-struct FindCloser {
-    void operator()(HANDLE find) const { ::FindClose(find); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
 
 std::string LastErrorText(DWORD error) {
     wchar_t* buffer = nullptr;
@@ -62,9 +59,8 @@ public:
         if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
         pattern += L"*.*";
         WIN32_FIND_DATAW data{};
-        FindHandle find(::FindFirstFileW(pattern.c_str(), &data));
-        if (find.get() == INVALID_HANDLE_VALUE) {
-            find.release();
+        const FindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+        if (!find) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND) return true;  // an empty folder
             if (why) *why = "cannot open folder " + folder + ": " + LastErrorText(error);
@@ -84,18 +80,15 @@ public:
             }
             entry.creationTimeUtc = win32::UnixSeconds(data.ftCreationTime);
             entries.push_back(std::move(entry));
-        } while (::FindNextFileW(find.get(), &data));
+        } while (::FindNextFileW(find.Get(), &data));
         return true;
     }
 
     bool GetFileTimes(const std::string& path, FileTimes& times) override {
         if (path.empty()) return false;
         WIN32_FIND_DATAW data{};
-        FindHandle find(::FindFirstFileW(Wide(path).c_str(), &data));
-        if (find.get() == INVALID_HANDLE_VALUE) {
-            find.release();
-            return false;
-        }
+        const FindHandle find(::FindFirstFileW(Wide(path).c_str(), &data));
+        if (!find) return false;
         times.creationUtc = win32::UnixSeconds(data.ftCreationTime);
         times.lastWriteUtc = win32::UnixSeconds(data.ftLastWriteTime);
         return true;
@@ -108,9 +101,9 @@ public:
             return false;
         };
         if (path.empty()) return fail("no file name");
-        UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid()) return fail(LastErrorText(::GetLastError()));
         // Only files on a disk: a pipe or device under that name must never block the program.
         if (::GetFileType(file.Get()) != FILE_TYPE_DISK) return fail("not a regular file");

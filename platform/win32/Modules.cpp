@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Util.h"
 
 namespace tallyhive {
@@ -20,10 +21,9 @@ public:
         const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
         if (length == 0 || length >= MAX_PATH) return false;
         const std::wstring path = std::wstring(system, length) + L"\\" + win32::Wide(name);
-        const HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, 0);
-        if (!module) return false;
-        ::FreeLibrary(module);
-        return true;
+        // Unloaded again at once: only whether it loads is asked.
+        const win32::ModuleHandle module(::LoadLibraryExW(path.c_str(), nullptr, 0));
+        return module.Valid();
     }
 };
 

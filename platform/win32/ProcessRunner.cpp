@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Processes.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 
@@ -13,7 +14,7 @@ namespace tallyhive {
 
 namespace {
 
-using win32::UniqueHandle;
+using win32::KernelHandle;
 
 std::string ErrorText(const char* what) {
     return std::string(what) + " (error " + std::to_string(::GetLastError()) + ")";
@@ -37,7 +38,7 @@ private:
 
 class Win32Interpreter final : public InterpreterProcess {
 public:
-    Win32Interpreter(UniqueHandle process, UniqueHandle input, UniqueHandle output)
+    Win32Interpreter(KernelHandle process, KernelHandle input, KernelHandle output)
         : m_process(std::move(process)), m_input(std::move(input)), m_output(std::move(output)) {}
 
     ~Win32Interpreter() override {
@@ -104,9 +105,9 @@ public:
 
 private:
     IgnoreConsoleBreaks m_breaks;
-    UniqueHandle m_process;
-    UniqueHandle m_input;   // our end of the interpreter's standard input
-    UniqueHandle m_output;  // our end of its standard output and error
+    KernelHandle m_process;
+    KernelHandle m_input;   // our end of the interpreter's standard input
+    KernelHandle m_output;  // our end of its standard output and error
 };
 
 class Win32ProcessService final : public ProcessService {
@@ -136,12 +137,12 @@ public:
             if (why) *why = ErrorText("cannot create the input pipe");
             return nullptr;
         }
-        UniqueHandle childInput(inputRead), ourInput(inputWrite);
+        KernelHandle childInput(inputRead), ourInput(inputWrite);
         if (!::CreatePipe(&outputRead, &outputWrite, &inherit, 0)) {
             if (why) *why = ErrorText("cannot create the output pipe");
             return nullptr;
         }
-        UniqueHandle ourOutput(outputRead), childOutput(outputWrite);
+        KernelHandle ourOutput(outputRead), childOutput(outputWrite);
         // Only the interpreter's ends are inherited: with ours in the child too, the pipes would
         // never report their end.
         ::SetHandleInformation(ourInput.Get(), HANDLE_FLAG_INHERIT, 0);
@@ -159,8 +160,8 @@ public:
             if (why) *why = ErrorText("cannot start the command interpreter");
             return nullptr;
         }
-        ::CloseHandle(started.hThread);
-        return std::make_unique<Win32Interpreter>(UniqueHandle(started.hProcess), std::move(ourInput),
+        const KernelHandle thread(started.hThread);  // not needed: closed at once
+        return std::make_unique<Win32Interpreter>(KernelHandle(started.hProcess), std::move(ourInput),
                                                   std::move(ourOutput));
     }
 

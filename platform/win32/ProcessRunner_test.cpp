@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Processes.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 #include "remeasure/Remeasure.h"
@@ -137,10 +138,10 @@ TEST(Win32TempFolder, AFreshFolderAndAFileHeldAgainstReplacement) {
         auto held = temp->WriteExecutable(path, bytes, &why);
         ASSERT_TRUE(held) << why;
         // While held, nobody can open it for writing or replace it.
-        const HANDLE writer = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
-        if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+        const win32::FileHandle writer(::CreateFileA(path.c_str(), GENERIC_WRITE,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(writer.Get(), INVALID_HANDLE_VALUE);
         EXPECT_FALSE(temp->WriteExecutable(path, bytes, &why)) << "never written over";
     }
     EXPECT_TRUE(temp->RemoveFile(path));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Processes.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/Remeasure.h"
 
@@ -13,15 +14,15 @@ namespace tallyhive {
 
 namespace {
 
-using win32::UniqueHandle;
+using win32::FileHandle;
 using win32::Wide;
 
 class HeldWin32File final : public HeldFile {
 public:
-    explicit HeldWin32File(UniqueHandle handle) : m_handle(std::move(handle)) {}
+    explicit HeldWin32File(FileHandle handle) : m_handle(std::move(handle)) {}
 
 private:
-    UniqueHandle m_handle;
+    FileHandle m_handle;
 };
 
 // The runner's path is typed into the command interpreter, which reads it in the console's code
@@ -85,8 +86,8 @@ public:
                                               std::string* why) override {
         const std::wstring wide = Wide(path);
         {
-            UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+            FileHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!file.Valid()) {
                 if (why) *why = "cannot create " + path + " (error " + std::to_string(::GetLastError()) + ")";
                 return nullptr;
@@ -107,8 +108,8 @@ public:
                 return nullptr;
             }
         }
-        UniqueHandle held(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle held(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!held.Valid()) {
             if (why) *why = "cannot hold " + path + " (error " + std::to_string(::GetLastError()) + ")";
             return nullptr;

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/AppServices.h"
 #include "app/VersionCheck.h"
@@ -11,6 +13,7 @@
 #include "base/Md5.h"
 #include "platform/HostServices.h"
 #include "platform/Platform.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32AppServices.h"
 #include "platform/win32/Win32Util.h"
 
@@ -81,8 +84,8 @@ TEST(Win32Files, ListsReadsAndDatesFiles) {
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring file = folder + L"\\2009-10-22 09.05.00.000 Formal.Assessment (Recent).WinSAT.xml";
     {
-        win32::UniqueHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::FileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(handle.Valid());
         DWORD written = 0;
         ASSERT_TRUE(::WriteFile(handle.Get(), "<a/>", 4, &written, nullptr));
@@ -159,6 +162,30 @@ TEST(Win32Instance, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
     EXPECT_EQ(second->Acquire(name), InstanceState::AlreadyRunning);
     first->Release();
     EXPECT_EQ(second->Acquire(name), InstanceState::First);
+}
+
+std::vector<int> closedHandles;
+
+TEST(Win32Handles, EachHandleIsClosedOnceByItsLastOwner) {
+    struct CountingTraits {
+        using Type = int;
+        static int Invalid() noexcept { return -1; }
+        static void Close(int handle) noexcept { closedHandles.push_back(handle); }
+    };
+    using Owner = win32::UniqueHandle<CountingTraits>;
+    closedHandles.clear();
+    {
+        const Owner none;
+        Owner first(1);
+        Owner taker(std::move(first));
+        EXPECT_FALSE(first.Valid());
+        Owner second(2);
+        second = std::move(taker);
+        EXPECT_EQ(closedHandles, std::vector<int>{2}) << "a move over a held handle closes that one only";
+        second.Reset(3);
+        EXPECT_EQ(closedHandles, (std::vector<int>{2, 1}));
+    }
+    EXPECT_EQ(closedHandles, (std::vector<int>{2, 1, 3})) << "an empty owner closes nothing";
 }
 
 #ifdef TALLYHIVE_MAIN_EXE

@@ -1,6 +1,9 @@
 #pragma once
-// Small helpers of the Windows layer: UTF-8 and UTF-16 texts, owned handles and COM pointers.
+// Small helpers of the Windows layer: UTF-8 and UTF-16 texts, COM pointers and apartments. Owned
+// handles are in platform/win32/Handles.h.
 #include <windows.h>
+
+#include <ole2.h>
 
 #include <cstdint>
 #include <string>
@@ -22,33 +25,6 @@ bool EncodeExactly(std::wstring_view text, UINT codePage, std::string& bytes);
 // Seconds since 1970 of a file time (100-ns units since 1601) and back.
 std::int64_t UnixSeconds(const FILETIME& time);
 FILETIME FileTimeOf(std::int64_t unixSeconds);
-
-// A kernel handle with one owner.
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : m_handle(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_handle = std::exchange(other.m_handle, nullptr);
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { Reset(); }
-    HANDLE Get() const { return m_handle; }
-    bool Valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
-    void Reset() {
-        if (Valid()) ::CloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-
-private:
-    HANDLE m_handle = nullptr;
-};
 
 // A COM interface pointer with one reference of its own.
 template <typename T>
@@ -117,6 +93,24 @@ public:
     }
     // A thread already initialised in another model can still use the components.
     bool Usable() const { return SUCCEEDED(m_result) || m_result == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT m_result;
+};
+
+// OLE for the calling thread (the component system and what embedding a control needs besides:
+// drag and drop, the clipboard, in-place activation), for the life of the object.
+class OleApartment {
+public:
+    OleApartment() : m_result(::OleInitialize(nullptr)) {}
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
+    ~OleApartment() {
+        // Every successful start, a repeated one (S_FALSE) too, is matched by one end.
+        if (SUCCEEDED(m_result)) ::OleUninitialize();
+    }
+    bool Usable() const { return SUCCEEDED(m_result); }
+    HRESULT Result() const { return m_result; }
 
 private:
     HRESULT m_result;

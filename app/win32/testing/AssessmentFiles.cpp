@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Util.h"
 
 namespace tallyhive::testing {
@@ -44,8 +45,8 @@ bool WriteAssessmentFile(const writer::AssessmentContent& content, const std::ws
         return false;
 
     written = folder + L"\\" + win32::Wide(writer::FileNameFor(moment, content.kind, content.run));
-    win32::UniqueHandle file(::CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::FileHandle file(::CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return Fail(why, "cannot create " + win32::Narrow(written));
     DWORD done = 0;
     if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) ||
