@@ -31,12 +31,6 @@ namespace tallyhive {
 
 namespace {
 
-QByteArray ReadResource(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
-}
-
 int Round(double value) {
     return static_cast<int>(std::lround(value));
 }

@@ -11,15 +11,11 @@
 
 namespace tallyhive {
 
-namespace {
-
 QByteArray ReadResource(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
 }
-
-}  // namespace
 
 ResSchemeHandler::ResSchemeHandler(std::string programUrlPath, std::string softwareRoot, QObject* parent)
     : QWebEngineUrlSchemeHandler(parent),

@@ -1,8 +1,13 @@
 #pragma once
+#include <QByteArray>
+#include <QString>
 #include <QWebEngineUrlSchemeHandler>
 #include <string>
 
 namespace tallyhive {
+
+// The bytes of a file built into the program (a Qt resource path, ":/..."); empty when there is none.
+QByteArray ReadResource(const QString& path);
 
 // Serves the program's own pages and pictures under the "res" scheme, at the addresses the
 // Windows program uses: "res://" + program path + "/129" for a page; pictures lie beside the pages
