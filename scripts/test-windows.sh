@@ -17,8 +17,7 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  # A Wine program now and then fails to start when several start at once: such a test is run again.
-  ctest --preset "$preset" -j "$jobs" --repeat until-pass:2
+  ctest --preset "$preset" -j "$jobs"
 done
 
 # The program under Wine: its window comes up with the browser control in place (Wine has no engine
