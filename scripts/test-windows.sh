@@ -35,21 +35,28 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
   # The prefix's desktop process was started without a display: a fresh server starts it anew on this one.
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w
-  for build in "wine64 build/win64" "wine build/win32"; do
-    set -- $build
-    timeout 60 "/usr/lib/wine/$1" "$2/app/win32/tallyhive.exe" &
-    program=$!
-    box=""
+  # Starts the program with the arguments, answers the one message box it must show, and checks that
+  # it ends cleanly.
+  answer_box() {
+    local wine=$1 build=$2 what=$3
+    shift 3
+    timeout 60 "/usr/lib/wine/$wine" "$build/app/win32/tallyhive.exe" "$@" &
+    local program=$! box=""
     for _ in $(seq 100); do
       box=$(xdotool search --onlyvisible --name '^tallyhive$' 2>/dev/null | head -n 1 || true)
       [ -n "$box" ] && break
       sleep 0.3
     done
-    [ -n "$box" ] || { echo "test-windows: the program ($2) showed no message" >&2; exit 1; }
+    [ -n "$box" ] || { echo "test-windows: the program ($build $*) showed no message" >&2; exit 1; }
     sleep 0.5
     xdotool windowfocus --sync "$box" key Return
-    wait "$program" || { echo "test-windows: the program ($2) did not end cleanly" >&2; exit 1; }
-    echo "test-windows: the program ($2) started, reported the missing browser control and ended"
+    wait "$program" || { echo "test-windows: the program ($build $*) did not end cleanly" >&2; exit 1; }
+    echo "test-windows: the program ($build $*) $what and ended"
+  }
+  for build in "wine64 build/win64" "wine build/win32"; do
+    set -- $build
+    answer_box "$1" "$2" "started, reported the missing browser control"
+    answer_box "$1" "$2" "showed its version" --version
   done
 fi
 

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/Addresses.h"
 #include "app/EventQueue.h"
@@ -23,6 +25,7 @@
 #include "platform/win32/Win32Util.h"
 #include "remeasure/Remeasure.h"
 #include "runner/EmbeddedRunner.h"
+#include "tallyhive_version.h"
 
 namespace {
 
@@ -212,11 +215,29 @@ INT_PTR Win32ProgramWindow::OnMessage(HWND dialog, UINT message, WPARAM wParam) 
     }
 }
 
+// --help and --version: a window program has no console to write to, so the answer is a message
+// box, and nothing else starts. Any other argument is ignored, as it always was.
+bool AnswerHelpOrVersion(const Win32ProgramInfo& program) {
+    if (__argc != 2) return false;
+    const std::wstring_view word = __wargv[1];
+    if (word != L"--help" && word != L"--version") return false;
+    const std::string text = word == L"--version"
+                                 ? std::string("TALLYHIVE " TALLYHIVE_VERSION)
+                                 : std::string(
+                                       "usage: tallyhive.exe [--help | --version]\n\n"
+                                       "Shows the newest formal assessment of this computer and "
+                                       "shares it with the TALLYHIVE service.");
+    const std::wstring caption = win32::Wide(ProgramCaption(program.ProgramFilePath()));
+    ::MessageBoxW(nullptr, win32::Wide(text).c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     Win32UserInterface ui;
     Win32ProgramInfo program;
+    if (AnswerHelpOrVersion(program)) return 0;
     const std::unique_ptr<InstanceLock> lock = MakeInstanceLock();
     StartUpServices services{*lock, ui, program, [] { return UiLanguage(); }};
     CTallyhiveApp().StartUp(services, [&] {
