@@ -96,10 +96,12 @@ public:
     // The monitor holding the largest part of the window, the primary one when it is on none.
     virtual MonitorHandle MonitorOfWindow() = 0;
     virtual bool GetPlacement(WindowPlacement& placement) = 0;
-    // Writes the placement back; the show state is kept as the platform has it.
+    // Writes the placement back; the show state is kept as the platform has it, and the window is
+    // not activated.
     virtual bool SetPlacement(const WindowPlacement& placement) = 0;
     virtual void Repaint() = 0;
-    // Size of the client area (the browser), origin at 0,0.
+    // Size of the restored window's client area (the browser), origin at 0,0; also while the window
+    // is minimised or maximised.
     virtual Rect ClientRect() = 0;
     // Logical pixels per inch of the screen; 96 is a scale of 1.
     virtual double LogicalDpiX() = 0;
