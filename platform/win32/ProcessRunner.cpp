@@ -3,10 +3,13 @@
 // piped input in; a line that does not survive that conversion is not typed at all.
 #include <windows.h>
 
+#include <iterator>
 #include <memory>
+#include <string>
 
 #include "platform/Processes.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 
@@ -20,8 +23,8 @@ std::string ErrorText(const char* what) {
     return std::string(what) + " (error " + std::to_string(::GetLastError()) + ")";
 }
 
-// Ctrl+C, Ctrl+Break or closing the console window while the run lasts would end this program in
-// the middle of it and leave the runner behind: this process ignores them until the run is over.
+// Ctrl+C or Ctrl+Break in the console while the run lasts would end this program in the middle of
+// it and leave the runner behind: this process ignores them until the run is over.
 class IgnoreConsoleBreaks {
 public:
     IgnoreConsoleBreaks() : m_set(::SetConsoleCtrlHandler(&Ignore, TRUE) != 0) {}
@@ -32,14 +35,59 @@ public:
     }
 
 private:
-    static BOOL WINAPI Ignore(DWORD) { return TRUE; }
+    static BOOL WINAPI Ignore(DWORD) noexcept { return TRUE; }
     bool m_set;
+};
+
+// Closing the console window cannot be refused: whatever a handler answers to the close event, the
+// process ends once it returns. While the run lasts the console window's Close item is greyed and
+// taken from its window menu, which also disables the caption's close button and Alt+F4; it is put
+// back where it was, with its own text, when the run is over. Other items of the console's menu
+// (Edit, Properties) stay as they are.
+class WithholdConsoleClose {
+public:
+    explicit WithholdConsoleClose(HWND console) : m_console(console) {
+        const HMENU menu = m_console ? ::GetSystemMenu(m_console, FALSE) : nullptr;
+        if (!menu) return;
+        const int count = ::GetMenuItemCount(menu);
+        for (int i = 0; i < count; ++i) {
+            if (::GetMenuItemID(menu, i) == SC_CLOSE) m_position = i;
+        }
+        if (m_position < 0) return;
+        wchar_t text[256] = {};
+        const int length =
+            ::GetMenuStringW(menu, SC_CLOSE, text, static_cast<int>(std::size(text)), MF_BYCOMMAND);
+        m_text.assign(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+        m_greyed = ::EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED) != -1;
+        m_removed = ::DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND) != FALSE;
+    }
+    WithholdConsoleClose(const WithholdConsoleClose&) = delete;
+    WithholdConsoleClose& operator=(const WithholdConsoleClose&) = delete;
+    ~WithholdConsoleClose() {
+        if (!m_greyed && !m_removed) return;
+        const HMENU menu = ::IsWindow(m_console) ? ::GetSystemMenu(m_console, FALSE) : nullptr;
+        if (!menu) return;
+        if (m_removed)
+            ::InsertMenuW(menu, static_cast<UINT>(m_position), MF_BYPOSITION | MF_STRING, SC_CLOSE,
+                          m_text.c_str());
+        ::EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+    }
+
+private:
+    HWND m_console;
+    int m_position = -1;
+    std::wstring m_text;
+    bool m_greyed = false;
+    bool m_removed = false;
 };
 
 class Win32Interpreter final : public InterpreterProcess {
 public:
-    Win32Interpreter(KernelHandle process, KernelHandle input, KernelHandle output)
-        : m_process(std::move(process)), m_input(std::move(input)), m_output(std::move(output)) {}
+    Win32Interpreter(HWND console, KernelHandle process, KernelHandle input, KernelHandle output)
+        : m_close(console),
+          m_process(std::move(process)),
+          m_input(std::move(input)),
+          m_output(std::move(output)) {}
 
     ~Win32Interpreter() override {
         CloseInput();
@@ -105,6 +153,7 @@ public:
 
 private:
     IgnoreConsoleBreaks m_breaks;
+    WithholdConsoleClose m_close;
     KernelHandle m_process;
     KernelHandle m_input;   // our end of the interpreter's standard input
     KernelHandle m_output;  // our end of its standard output and error
@@ -112,7 +161,8 @@ private:
 
 class Win32ProcessService final : public ProcessService {
 public:
-    explicit Win32ProcessService(std::string interpreter) : m_interpreter(std::move(interpreter)) {}
+    Win32ProcessService(std::string interpreter, ConsoleWindowFinder consoleWindow)
+        : m_interpreter(std::move(interpreter)), m_consoleWindow(consoleWindow) {}
 
     InterpreterSyntax Syntax() const override { return InterpreterSyntax::WindowsCommand; }
 
@@ -154,25 +204,34 @@ public:
         startup.hStdInput = childInput.Get();
         startup.hStdOutput = childOutput.Get();
         startup.hStdError = childOutput.Get();
+        // /D: the user's AutoRun commands would otherwise run first, printing into the run's output
+        // or reading the lines typed for it.
+        std::wstring commandLine = L"\"" + comspec + L"\" /D";
         PROCESS_INFORMATION started{};
-        if (!::CreateProcessW(comspec.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                              &started)) {
+        if (!::CreateProcessW(comspec.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                              nullptr, &startup, &started)) {
             if (why) *why = ErrorText("cannot start the command interpreter");
             return nullptr;
         }
         const KernelHandle thread(started.hThread);  // not needed: closed at once
-        return std::make_unique<Win32Interpreter>(KernelHandle(started.hProcess), std::move(ourInput),
-                                                  std::move(ourOutput));
+        return std::make_unique<Win32Interpreter>(m_consoleWindow(), KernelHandle(started.hProcess),
+                                                  std::move(ourInput), std::move(ourOutput));
     }
 
 private:
     std::string m_interpreter;
+    ConsoleWindowFinder m_consoleWindow;
 };
 
 }  // namespace
 
 std::unique_ptr<ProcessService> MakeProcessService(const std::string& interpreter) {
-    return std::make_unique<Win32ProcessService>(interpreter);
+    return std::make_unique<Win32ProcessService>(interpreter, &::GetConsoleWindow);
+}
+
+std::unique_ptr<ProcessService> MakeProcessService(const std::string& interpreter,
+                                                   ConsoleWindowFinder consoleWindow) {
+    return std::make_unique<Win32ProcessService>(interpreter, consoleWindow);
 }
 
 }  // namespace tallyhive

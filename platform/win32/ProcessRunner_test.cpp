@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/Processes.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Util.h"
 #include "remeasure/ConsoleCommand.h"
 #include "remeasure/Remeasure.h"
@@ -82,8 +85,8 @@ BOOL WINAPI CountBreak(DWORD) {
 }
 
 TEST(Win32RunConsoleCommand, ConsoleBreaksDuringTheRunDoNotEndThisProgram) {
-    // Wine generates only Ctrl+C for a whole console (Ctrl+Break fails there, and closing the console
-    // window cannot be generated at all); the same handler takes all three on Windows.
+    // Wine generates only Ctrl+C for a whole console (Ctrl+Break fails there); the same handler takes
+    // both on Windows. Closing the console window is no event a handler can refuse: see below.
     const std::vector<DWORD> events =
         UnderWine() ? std::vector<DWORD>{CTRL_C_EVENT} : std::vector<DWORD>{CTRL_C_EVENT, CTRL_BREAK_EVENT};
     for (const DWORD event : events) {
@@ -114,6 +117,69 @@ TEST(Win32RunConsoleCommand, ConsoleBreaksDuringTheRunDoNotEndThisProgram) {
         ::SetConsoleCtrlHandler(&CountBreak, FALSE);
     }
     ::FreeConsole();
+}
+
+// The interpreter runs the user's AutoRun commands (the "Command Processor" registry key) as it
+// starts unless it is given /D ("cmd" command reference): they could print over the run's output or
+// read the lines typed for it. (Wine's cmd has no AutoRun, so a stand-in shows the arguments.)
+TEST(Win32RunConsoleCommand, TheInterpreterStartsWithoutTheUsersAutoRun) {
+    const auto processes = MakeProcessService(TALLYHIVE_ARGUMENTS_ECHO);
+    std::string why;
+    const auto interpreter = processes->StartInterpreter(&why);
+    ASSERT_TRUE(interpreter) << why;
+    interpreter->CloseInput();
+    std::string output;
+    for (int waits = 0; waits < 100; ++waits) {
+        std::string chunk;
+        const auto got = interpreter->ReadOutput(chunk, 100);
+        output += chunk;
+        if (got == InterpreterProcess::Output::Closed || got == InterpreterProcess::Output::Failed) break;
+    }
+    EXPECT_EQ(output, "/D\r\n") << "the arguments, one a line";
+}
+
+// Closing the console window cannot be refused: a handler that returns TRUE for CTRL_CLOSE_EVENT
+// only delays the end of the process ("HandlerRoutine callback function"). So while the run lasts
+// the console window offers no way to close it: its window menu's Close item, and with it the
+// caption's close button and Alt+F4, is gone, and comes back once the run is over. Wine shows no
+// console window; a window with a window menu of its own stands in for it.
+HWND g_console = nullptr;
+HWND WINAPI StandInConsole() {
+    return g_console;
+}
+
+struct WindowDestroyer {
+    void operator()(HWND window) const noexcept { ::DestroyWindow(window); }
+};
+
+TEST(Win32RunConsoleCommand, TheConsoleWindowCannotBeClosedWhileTheRunLasts) {
+    const std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer> console(
+        ::CreateWindowExW(0, L"STATIC", L"console", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, HWND_MESSAGE,
+                          nullptr, nullptr, nullptr));
+    ASSERT_TRUE(console);
+    g_console = console.get();
+    const auto closeItem = [&] {
+        return ::GetMenuState(::GetSystemMenu(console.get(), FALSE), SC_CLOSE, MF_BYCOMMAND);
+    };
+    ASSERT_NE(closeItem(), static_cast<UINT>(-1)) << "the stand-in has a Close item to begin with";
+
+    const auto processes = MakeProcessService({}, &StandInConsole);
+    std::uint32_t status = 1;
+    std::string output, why;
+    UINT during = 0;
+    ASSERT_TRUE(RunConsoleCommand(
+        *processes, SystemProgram("cmd.exe"), "/c echo started", status,
+        [&](std::string_view chunk) {
+            output.append(chunk);
+            if (output.find("started") != std::string::npos) during = closeItem();
+        },
+        &why))
+        << why;
+    EXPECT_EQ(during, static_cast<UINT>(-1)) << "no Close item while the run lasts";
+    const UINT after = closeItem();
+    EXPECT_NE(after, static_cast<UINT>(-1)) << "the Close item is back";
+    EXPECT_EQ(after & (MF_GRAYED | MF_DISABLED), 0u) << "and can be chosen";
+    g_console = nullptr;
 }
 
 TEST(Win32RunConsoleCommand, AnInterpreterThatCannotStartIsAFailure) {
