@@ -16,6 +16,7 @@
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32AppServices.h"
 #include "platform/win32/Win32Util.h"
+#include "platform/win32/Win32Xml.h"
 
 namespace tallyhive {
 namespace {
@@ -152,6 +153,38 @@ TEST(Win32Xml, TheComponentGivesTheSameTree) {
     EXPECT_EQ(tree.nodes[4].value, "<c>");
     EXPECT_FALSE(MakeXmlParser()->Parse("<a><b></a>", tree, &why));
     EXPECT_TRUE(tree.nodes.empty());
+}
+
+// The document reaches the XML component already decoded, as UTF-16 text; a declaration naming its
+// file's encoding would then be false, and older versions of the component refuse loadXML text
+// whose declaration names any encoding but UTF-16. Only the declaration goes: whatever follows it
+// is handed on as it was.
+TEST(Win32Xml, TheComponentIsHandedTheDocumentWithoutItsDeclaration) {
+    struct Case {
+        const char* decoded;
+        const wchar_t* handed;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<a>caf\xC3\xA9</a>", L"\r\n<a>caf\u00e9</a>",
+         "a file in windows-1252"},
+        {"<?xml version='1.0' encoding='UTF-8' standalone='yes' ?><a/>", L"<a/>", "UTF-8, single quotes"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<!--c-->\n<a/>", L"\n<!--c-->\n<a/>",
+         "comments after it stay"},
+        {"<?xml version=\"1.0\"?><a/>", L"<a/>", "no encoding named"},
+        {"<a>no declaration</a>", L"<a>no declaration</a>", "nothing to take"},
+        {"<?xml-stylesheet href=\"s.xsl\"?><a/>", L"<?xml-stylesheet href=\"s.xsl\"?><a/>",
+         "a processing instruction is no declaration"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(win32::LoadXmlText(c.decoded), c.handed);
+    }
+    XmlTree tree;
+    std::string why;
+    ASSERT_TRUE(MakeXmlParser()->Parse(cases[0].decoded, tree, &why)) << why;
+    ASSERT_EQ(tree.nodes.size(), 2u);
+    EXPECT_EQ(tree.nodes[1].value, "caf\xC3\xA9");
 }
 
 TEST(Win32Instance, ASecondHolderIsRefusedUntilTheFirstLetsGo) {

@@ -13,6 +13,7 @@
 #include "assessment/XmlTree.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32Util.h"
+#include "platform/win32/Win32Xml.h"
 
 namespace tallyhive {
 
@@ -125,6 +126,22 @@ public:
 
 }  // namespace
 
+std::wstring win32::LoadXmlText(std::string_view utf8Document) {
+    // The text is UTF-16 by the time the component reads it, whatever the file's declaration said,
+    // and older versions of the component refuse loadXML text that names another encoding. The core
+    // has checked the declaration already; only it is left out ("<?xml-stylesheet" and the like are
+    // processing instructions, kept).
+    constexpr std::string_view kOpen = "<?xml";
+    if (utf8Document.starts_with(kOpen) && utf8Document.size() > kOpen.size()) {
+        const char next = utf8Document[kOpen.size()];
+        if (next == ' ' || next == '\t' || next == '\r' || next == '\n') {
+            const std::size_t close = utf8Document.find("?>");
+            if (close != std::string_view::npos) utf8Document.remove_prefix(close + 2);
+        }
+    }
+    return win32::Wide(utf8Document);
+}
+
 std::unique_ptr<XmlParser> MakeXmlParser() {
     return std::make_unique<MsXmlParser>();
 }
@@ -156,7 +173,7 @@ bool MsXmlParser::Parse(std::string_view utf8Document, XmlTree& tree, std::strin
         UniqueBstr name(L"ProhibitDTD");
         document2->setProperty(name.Get(), prohibit);
     }
-    const UniqueBstr text(win32::Wide(utf8Document));
+    const UniqueBstr text(win32::LoadXmlText(utf8Document));
     VARIANT_BOOL loaded = VARIANT_FALSE;
     if (FAILED(document->loadXML(text.Get(), &loaded)) || loaded != VARIANT_TRUE) {
         ComPtr<IXMLDOMParseError> error;
