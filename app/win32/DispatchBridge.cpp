@@ -5,8 +5,6 @@
 #include <deque>
 #include <vector>
 
-#include "app/Addresses.h"
-
 namespace tallyhive {
 
 namespace {
@@ -224,7 +222,7 @@ void DispatchPageBridge::ReloadPage() {
 }
 
 void DispatchPageBridge::LoadBuiltInPage(int resourceNumber) {
-    m_browser.Navigate(Wide(BuiltInPageAddress(m_programPath, resourceNumber)), nullptr, nullptr);
+    m_browser.Navigate(Wide(win32::ResourcePageAddress(m_programPath, resourceNumber)), nullptr, nullptr);
 }
 
 bool DispatchPageBridge::BodyScrollSize(int& width, int& height) {
