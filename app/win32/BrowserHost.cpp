@@ -87,9 +87,14 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters,
 BrowserHost::BrowserHost(HWND window, Callbacks callbacks)
     : m_window(window),
       m_callbacks(std::move(callbacks)),
+      m_arrivals(*this),
       m_browserEvents([this](DISPID id, DISPPARAMS* parameters) {
-          if (id != DISPID_DOCUMENTCOMPLETE) return;
-          const std::optional<std::string> address = TopLevelDocumentAddress(parameters, m_browser.Get());
+          const std::optional<std::string> address =
+              m_arrivals.OnBrowserEvent(id, parameters, m_browser.Get());
+          // Checked once the notifications waiting now have been delivered: a DocumentComplete
+          // among them would make it an ordinary arrival.
+          if (id == DISPID_DOWNLOADCOMPLETE && m_arrivals.ReloadPending())
+              ::PostMessageW(m_window, kReloadCheckMessage, 0, 0);
           if (!address) return;
           // Each document gets the click hook anew.
           ConnectDocumentEvents();
@@ -152,6 +157,13 @@ bool BrowserHost::Create(std::string& why) {
     m_browser->put_Silent(VARIANT_TRUE);
     Connect(m_browser.Get(), kBrowserEvents2, &m_browserEvents, m_browserPoint, m_browserCookie);
     return true;
+}
+
+void BrowserHost::OnReloadCheck() {
+    const std::optional<std::string> address = m_arrivals.ConfirmReload();
+    if (!address) return;
+    ConnectDocumentEvents();
+    if (m_callbacks.documentComplete) m_callbacks.documentComplete(*address);
 }
 
 void BrowserHost::Resize() {

@@ -55,6 +55,9 @@ public:
         std::function<void(const std::string& url)> documentComplete;
         std::function<void(DISPID id)> documentEvent;
     };
+    // Posted to the window after a reload has completed; the window passes it to OnReloadCheck.
+    static constexpr UINT kReloadCheckMessage = WM_APP + 1;
+
     BrowserHost(HWND window, Callbacks callbacks);
     ~BrowserHost();
     BrowserHost(const BrowserHost&) = delete;
@@ -65,6 +68,8 @@ public:
     void Resize();
     // Keys go to the page first; true when the control took the message.
     bool TranslateKey(MSG& message);
+    // A reload that no DocumentComplete followed is the page shown arriving again.
+    void OnReloadCheck();
     // The element the current document event started on.
     std::unique_ptr<DispatchElement> EventSource();
 
@@ -149,6 +154,7 @@ private:
     win32::ComPtr<IOleObject> m_object;
     win32::ComPtr<IWebBrowser2> m_browser;
     win32::ComPtr<IOleInPlaceActiveObject> m_active;
+    PageArrivals m_arrivals;
     EventSink m_browserEvents;
     EventSink m_documentEvents;
     win32::ComPtr<IConnectionPoint> m_browserPoint, m_documentPoint;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <exdispid.h>
+
 #include <cctype>
 #include <functional>
 #include <map>
@@ -385,6 +387,89 @@ TEST(BuiltInPage, TheProgramsOwnPageIsTrustedWhereverItLies) {
         for (char& c : otherCase) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         EXPECT_TRUE(IsTrustedPage(shown, root, programAt(otherCase))) << "file names have no letter case";
     }
+}
+
+// The browser control's notifications (DWebBrowserEvents2) around what it shows, as its pages
+// describe them. Navigate: BeforeNavigate2, DownloadBegin, DownloadComplete (fired for every
+// navigation, while the page before is still the document and reads "complete"), NavigateComplete2,
+// and DocumentComplete once the new document's readyState is "complete" ("DownloadComplete event",
+// "DocumentComplete event"). Refresh reloads the document with DownloadBegin and DownloadComplete
+// only: no BeforeNavigate2, NavigateComplete2 or DocumentComplete ("Refresh method").
+class NotifyingBrowser final : public BrowserControl {
+public:
+    FakeDispatch control;  // the browser object the notifications name
+    FakeDispatch document;
+    std::vector<std::string> arrivals;
+
+    NotifyingBrowser() { document.texts[L"readyState"] = L"uninitialized"; }
+
+    ComPtr<IDispatch> Document() override {
+        ComPtr<IDispatch> out;
+        document.QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out.Put()));
+        return out;
+    }
+    void Navigate(const std::wstring& url, const std::wstring*, const std::string*) override {
+        Fire(DISPID_BEFORENAVIGATE2, url);
+        Fire(DISPID_DOWNLOADBEGIN);
+        Fire(DISPID_DOWNLOADCOMPLETE);
+        Fire(DISPID_NAVIGATECOMPLETE2, url);
+        document.texts[L"readyState"] = L"loading";
+        document.texts[L"readyState"] = L"complete";
+        Fire(DISPID_DOCUMENTCOMPLETE, url);
+    }
+    void Refresh() override {
+        Fire(DISPID_DOWNLOADBEGIN);
+        document.texts[L"readyState"] = L"loading";
+        document.texts[L"readyState"] = L"complete";
+        Fire(DISPID_DOWNLOADCOMPLETE);
+    }
+    // The host's message loop once the notifications are over: a completed reload is confirmed.
+    void Idle() {
+        if (const auto arrived = m_arrivals.ConfirmReload()) arrivals.push_back(*arrived);
+    }
+
+private:
+    // With a URL: the notification's (pDisp, URL, ...) arguments, passed last first.
+    void Fire(DISPID id, const std::wstring& url = {}) {
+        win32::UniqueBstr text(url);
+        std::vector<VARIANT> lastFirst;
+        if (!url.empty()) {
+            VARIANT address, from;
+            ::VariantInit(&address);
+            ::VariantInit(&from);
+            address.vt = VT_BSTR;
+            address.bstrVal = text.Get();
+            from.vt = VT_DISPATCH;
+            from.pdispVal = &control;
+            lastFirst = {address, from};
+        }
+        DISPPARAMS parameters{lastFirst.empty() ? nullptr : lastFirst.data(), nullptr,
+                              static_cast<UINT>(lastFirst.size()), 0};
+        if (const auto arrived = m_arrivals.OnBrowserEvent(id, &parameters, &control))
+            arrivals.push_back(*arrived);
+    }
+
+    PageArrivals m_arrivals{*this};
+};
+
+// Every page shown arrives once, a reloaded one too ("reload", F5): its result is filled in again,
+// the start page checks the version again and the window is fitted.
+TEST(PageArrivals, EveryShownPageArrivesOnceReloadsIncluded) {
+    const std::string start = "http://127.0.0.1:8470/as/software/tallyhive/start.php?lang=en";
+    const std::string result = "http://127.0.0.1:8470/as/software/tallyhive/result_20.php";
+    NotifyingBrowser browser;
+    DispatchPageBridge bridge(browser, "C:\\Program\\tallyhive.exe");
+    bridge.NavigateTo(start, "", nullptr);
+    browser.Idle();
+    EXPECT_EQ(browser.arrivals, (std::vector<std::string>{start})) << "a navigation arrives once";
+    bridge.ReloadPage();
+    browser.Idle();
+    EXPECT_EQ(browser.arrivals, (std::vector<std::string>{start, start})) << "a reload arrives";
+    bridge.NavigateTo(result, "", nullptr);
+    browser.Idle();
+    bridge.ReloadPage();
+    browser.Idle();
+    EXPECT_EQ(browser.arrivals, (std::vector<std::string>{start, start, result, result}));
 }
 
 }  // namespace

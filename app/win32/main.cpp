@@ -202,6 +202,9 @@ INT_PTR Win32ProgramWindow::OnMessage(HWND dialog, UINT message, WPARAM wParam) 
         case WM_SIZE:
             if (m_browser) m_browser->Resize();
             return TRUE;
+        case BrowserHost::kReloadCheckMessage:
+            if (m_browser) m_browser->OnReloadCheck();
+            return TRUE;
         case WM_COMMAND:
             // Enter and Esc never close the window: keys belong to the page.
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return TRUE;
