@@ -139,6 +139,18 @@ bool BrowserHost::Create(std::string& why) {
         why = "the web browser control cannot be created (" + HresultText(created) + ")";
         return false;
     }
+    if (!Embed(std::move(m_object), why)) return false;
+    if (FAILED(m_object->QueryInterface(kWebBrowser2, reinterpret_cast<void**>(m_browser.Put())))) {
+        why = "the web browser control offers no browser interface";
+        return false;
+    }
+    m_browser->put_Silent(VARIANT_TRUE);
+    Connect(m_browser.Get(), kBrowserEvents2, &m_browserEvents, m_browserPoint, m_browserCookie);
+    return true;
+}
+
+bool BrowserHost::Embed(ComPtr<IOleObject> control, std::string& why) {
+    m_object = std::move(control);
     if (FAILED(m_object->SetClientSite(static_cast<IOleClientSite*>(this)))) {
         why = "the web browser control does not accept this window as its site";
         return false;
@@ -150,13 +162,25 @@ bool BrowserHost::Create(std::string& why) {
         why = "the web browser control cannot be shown in the window";
         return false;
     }
-    if (FAILED(m_object->QueryInterface(kWebBrowser2, reinterpret_cast<void**>(m_browser.Put())))) {
-        why = "the web browser control offers no browser interface";
-        return false;
-    }
-    m_browser->put_Silent(VARIANT_TRUE);
-    Connect(m_browser.Get(), kBrowserEvents2, &m_browserEvents, m_browserPoint, m_browserCookie);
+    // In place alone the control shows the page but has no keyboard: only a UI-active control
+    // hands the frame its active object (SetActiveObject), which keys and frame activation go
+    // through, and takes the focus. Without it the page still works with the mouse.
+    UiActivate();
     return true;
+}
+
+void BrowserHost::UiActivate() {
+    RECT area{};
+    ::GetClientRect(m_window, &area);
+    m_object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, m_window, &area);
+}
+
+void BrowserHost::OnFrameActivate(bool active) {
+    if (m_active) m_active->OnFrameWindowActivate(active ? TRUE : FALSE);
+}
+
+void BrowserHost::Focus() {
+    if (m_object) UiActivate();
 }
 
 void BrowserHost::OnReloadCheck() {

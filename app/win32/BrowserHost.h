@@ -65,6 +65,12 @@ public:
 
     // Creates the control and activates it in the window; false with the reason when it cannot.
     bool Create(std::string& why);
+    // Takes `control` as the control in the window and activates it there (Create's second half).
+    bool Embed(win32::ComPtr<IOleObject> control, std::string& why);
+    // The window has been activated or deactivated (WM_ACTIVATE).
+    void OnFrameActivate(bool active);
+    // The window has the keyboard focus (WM_SETFOCUS): the page takes it.
+    void Focus();
     void Resize();
     // Keys go to the page first; true when the control took the message.
     bool TranslateKey(MSG& message);
@@ -146,6 +152,8 @@ public:
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** filtered) noexcept override;
 
 private:
+    // UI activation: the control takes the keyboard focus.
+    void UiActivate();
     void ConnectDocumentEvents();
     void Disconnect(win32::ComPtr<IConnectionPoint>& point, DWORD& cookie);
 

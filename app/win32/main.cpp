@@ -202,6 +202,15 @@ INT_PTR Win32ProgramWindow::OnMessage(HWND dialog, UINT message, WPARAM wParam) 
         case WM_SIZE:
             if (m_browser) m_browser->Resize();
             return TRUE;
+        case WM_ACTIVATE:
+            // The control shows the page active or inactive with the window; the dialog manager
+            // then puts the focus back where it was.
+            if (m_browser) m_browser->OnFrameActivate(LOWORD(wParam) != WA_INACTIVE);
+            return FALSE;
+        case WM_SETFOCUS:
+            // The window itself takes no keys: the page does.
+            if (m_browser) m_browser->Focus();
+            return TRUE;
         case BrowserHost::kReloadCheckMessage:
             if (m_browser) m_browser->OnReloadCheck();
             return TRUE;
