@@ -294,7 +294,7 @@ TEST(TopLevelDocumentAddress, OnlyTheControlsOwnDocumentArrives) {
 }
 
 // The browser control showing a page the program carries, as the "res Protocol" and
-// "DocumentComplete event" pages describe it: the module part of a res: address is percent-encoded,
+// "DocumentComplete event" pages describe it: the module path in a res: address is percent-encoded,
 // so the browser decodes it to find the module, and an unencoded '#' ends the path (what follows is a
 // fragment). The page is then reported in the browser's own qualified form, which need not be the
 // text it was told to open: here every character beyond a few safe ones is percent-encoded, as UTF-8,

@@ -15,7 +15,7 @@ constexpr std::int64_t kEpochDifference = 116444736000000000LL;
 // headers offer them only to builds for those versions.
 constexpr DWORD kEscapeAsUtf8 = 0x00040000;
 
-// One part of a path between separators, with every character that is unsafe in an address
+// One piece of a path between separators, with every character that is unsafe in an address
 // encoded; the separators stay as they are.
 std::wstring EscapeSegment(const std::wstring& segment) {
     if (segment.empty()) return segment;
