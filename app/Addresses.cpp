@@ -55,10 +55,16 @@ std::string BuiltInPageAddress(std::string_view programPath, int number) {
     return "res://" + std::string(programPath) + "/" + std::to_string(number);
 }
 
-bool IsTrustedPage(std::string_view url, std::string_view serviceRoot, std::string_view programPath) {
+bool IsTrustedPage(std::string_view url, std::string_view serviceRoot,
+                   const BuiltInPageMatch& isBuiltInPage) {
     if (!serviceRoot.empty() && url.substr(0, serviceRoot.size()) == serviceRoot) return true;
-    return url == BuiltInPageAddress(programPath, kAgreementJapanese) ||
-           url == BuiltInPageAddress(programPath, kAgreementEnglish);
+    return isBuiltInPage(url, kAgreementJapanese) || isBuiltInPage(url, kAgreementEnglish);
+}
+
+bool IsTrustedPage(std::string_view url, std::string_view serviceRoot, std::string_view programPath) {
+    return IsTrustedPage(url, serviceRoot, [programPath](std::string_view address, int number) {
+        return address == BuiltInPageAddress(programPath, number);
+    });
 }
 
 std::string ProgramCaption(std::string_view programPath) {

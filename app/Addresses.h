@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,11 @@ inline constexpr int kIconImage = 132;
 // Pages that may run page commands and receive the assessment: the program's own agreement pages
 // and addresses beginning with the service root. Anything else that gets into the window is only
 // shown and fitted.
+// `isBuiltInPage` tells whether an address as the browser reports it is one of the program's pages;
+// a browser that reports addresses in another form than it was given them needs its own comparison.
+using BuiltInPageMatch = std::function<bool(std::string_view url, int number)>;
+bool IsTrustedPage(std::string_view url, std::string_view serviceRoot, const BuiltInPageMatch& isBuiltInPage);
+// The same where the browser reports the program's pages exactly as BuiltInPageAddress writes them.
 bool IsTrustedPage(std::string_view url, std::string_view serviceRoot, std::string_view programPath);
 
 // The program file's name without its extension: the caption of every message box.

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Addresses.h"
+
 // The small platform services the application shell needs besides the page bridge: message boxes,
 // the user's browser, the program file, the single-instance lock, and the main window with its
 // monitors. Each host implements them in files of its own; tests use the fakes in app/testing.
@@ -36,6 +38,10 @@ public:
     // The program file as the user knows it, for the message boxes' caption. Differs from
     // ProgramPath where addresses carry the path in an encoded form ("my%20tools").
     virtual std::string ProgramFilePath() const { return ProgramPath(); }
+    // True when `url`, as the browser reports it, is the program's built-in page `number`.
+    virtual bool IsBuiltInPage(std::string_view url, int number) const {
+        return url == BuiltInPageAddress(ProgramPath(), number);
+    }
     // The four-part ProductVersion of the program ("2.0.0.1"); empty when it cannot be read.
     virtual std::string ProductVersion() const = 0;
 };

@@ -42,7 +42,9 @@ bool CTallyhiveDlg::OnDialogCreated() {
 }
 
 bool CTallyhiveDlg::IsTrusted(std::string_view url) const {
-    return IsTrustedPage(url, m_addresses.ServiceRoot(), m_services.program.ProgramPath());
+    return IsTrustedPage(url, m_addresses.ServiceRoot(), [this](std::string_view address, int number) {
+        return m_services.program.IsBuiltInPage(address, number);
+    });
 }
 
 bool CTallyhiveDlg::OnPageEvent(int eventId, const PageElement* source, std::string_view pageAddress) {

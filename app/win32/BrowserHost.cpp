@@ -87,9 +87,14 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters,
 BrowserHost::BrowserHost(HWND window, Callbacks callbacks)
     : m_window(window),
       m_callbacks(std::move(callbacks)),
+      m_arrivals(*this),
       m_browserEvents([this](DISPID id, DISPPARAMS* parameters) {
-          if (id != DISPID_DOCUMENTCOMPLETE) return;
-          const std::optional<std::string> address = TopLevelDocumentAddress(parameters, m_browser.Get());
+          const std::optional<std::string> address =
+              m_arrivals.OnBrowserEvent(id, parameters, m_browser.Get());
+          // Checked once the notifications waiting now have been delivered: a DocumentComplete
+          // among them would make it an ordinary arrival.
+          if (id == DISPID_DOWNLOADCOMPLETE && m_arrivals.ReloadPending())
+              ::PostMessageW(m_window, kReloadCheckMessage, 0, 0);
           if (!address) return;
           // Each document gets the click hook anew.
           ConnectDocumentEvents();
@@ -134,6 +139,18 @@ bool BrowserHost::Create(std::string& why) {
         why = "the web browser control cannot be created (" + HresultText(created) + ")";
         return false;
     }
+    if (!Embed(std::move(m_object), why)) return false;
+    if (FAILED(m_object->QueryInterface(kWebBrowser2, reinterpret_cast<void**>(m_browser.Put())))) {
+        why = "the web browser control offers no browser interface";
+        return false;
+    }
+    m_browser->put_Silent(VARIANT_TRUE);
+    Connect(m_browser.Get(), kBrowserEvents2, &m_browserEvents, m_browserPoint, m_browserCookie);
+    return true;
+}
+
+bool BrowserHost::Embed(ComPtr<IOleObject> control, std::string& why) {
+    m_object = std::move(control);
     if (FAILED(m_object->SetClientSite(static_cast<IOleClientSite*>(this)))) {
         why = "the web browser control does not accept this window as its site";
         return false;
@@ -145,13 +162,32 @@ bool BrowserHost::Create(std::string& why) {
         why = "the web browser control cannot be shown in the window";
         return false;
     }
-    if (FAILED(m_object->QueryInterface(kWebBrowser2, reinterpret_cast<void**>(m_browser.Put())))) {
-        why = "the web browser control offers no browser interface";
-        return false;
-    }
-    m_browser->put_Silent(VARIANT_TRUE);
-    Connect(m_browser.Get(), kBrowserEvents2, &m_browserEvents, m_browserPoint, m_browserCookie);
+    // In place alone the control shows the page but has no keyboard: only a UI-active control
+    // hands the frame its active object (SetActiveObject), which keys and frame activation go
+    // through, and takes the focus. Without it the page still works with the mouse.
+    UiActivate();
     return true;
+}
+
+void BrowserHost::UiActivate() {
+    RECT area{};
+    ::GetClientRect(m_window, &area);
+    m_object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, m_window, &area);
+}
+
+void BrowserHost::OnFrameActivate(bool active) {
+    if (m_active) m_active->OnFrameWindowActivate(active ? TRUE : FALSE);
+}
+
+void BrowserHost::Focus() {
+    if (m_object) UiActivate();
+}
+
+void BrowserHost::OnReloadCheck() {
+    const std::optional<std::string> address = m_arrivals.ConfirmReload();
+    if (!address) return;
+    ConnectDocumentEvents();
+    if (m_callbacks.documentComplete) m_callbacks.documentComplete(*address);
 }
 
 void BrowserHost::Resize() {

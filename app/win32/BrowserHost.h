@@ -55,6 +55,9 @@ public:
         std::function<void(const std::string& url)> documentComplete;
         std::function<void(DISPID id)> documentEvent;
     };
+    // Posted to the window after a reload has completed; the window passes it to OnReloadCheck.
+    static constexpr UINT kReloadCheckMessage = WM_APP + 1;
+
     BrowserHost(HWND window, Callbacks callbacks);
     ~BrowserHost();
     BrowserHost(const BrowserHost&) = delete;
@@ -62,9 +65,17 @@ public:
 
     // Creates the control and activates it in the window; false with the reason when it cannot.
     bool Create(std::string& why);
+    // Takes `control` as the control in the window and activates it there (Create's second half).
+    bool Embed(win32::ComPtr<IOleObject> control, std::string& why);
+    // The window has been activated or deactivated (WM_ACTIVATE).
+    void OnFrameActivate(bool active);
+    // The window has the keyboard focus (WM_SETFOCUS): the page takes it.
+    void Focus();
     void Resize();
     // Keys go to the page first; true when the control took the message.
     bool TranslateKey(MSG& message);
+    // A reload that no DocumentComplete followed is the page shown arriving again.
+    void OnReloadCheck();
     // The element the current document event started on.
     std::unique_ptr<DispatchElement> EventSource();
 
@@ -141,6 +152,8 @@ public:
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** filtered) noexcept override;
 
 private:
+    // UI activation: the control takes the keyboard focus.
+    void UiActivate();
     void ConnectDocumentEvents();
     void Disconnect(win32::ComPtr<IConnectionPoint>& point, DWORD& cookie);
 
@@ -149,6 +162,7 @@ private:
     win32::ComPtr<IOleObject> m_object;
     win32::ComPtr<IWebBrowser2> m_browser;
     win32::ComPtr<IOleInPlaceActiveObject> m_active;
+    PageArrivals m_arrivals;
     EventSink m_browserEvents;
     EventSink m_documentEvents;
     win32::ComPtr<IConnectionPoint> m_browserPoint, m_documentPoint;

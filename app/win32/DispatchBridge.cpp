@@ -1,11 +1,10 @@
 #include "app/win32/DispatchBridge.h"
 
+#include <exdispid.h>
 #include <oleauto.h>
 
 #include <deque>
 #include <vector>
-
-#include "app/Addresses.h"
 
 namespace tallyhive {
 
@@ -81,22 +80,76 @@ bool ToText(const VARIANT& value, std::string& text) {
 
 }  // namespace dispatch
 
+namespace {
+
+// Whether a notification's browser argument is the control itself: a frame's notifications name
+// the frame's own browser object. Compared by identity, as COM defines it.
+bool IsControl(const VARIANT& from, IUnknown* control) {
+    if (!control || from.vt != VT_DISPATCH || !from.pdispVal) return true;
+    ComPtr<IUnknown> notified, ours;
+    from.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(notified.Put()));
+    control->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ours.Put()));
+    return notified && notified.Get() == ours.Get();
+}
+
+}  // namespace
+
 std::optional<std::string> TopLevelDocumentAddress(const DISPPARAMS* parameters, IUnknown* browser) {
     // DocumentComplete(pDisp, URL): the arguments come last first.
     if (!parameters || parameters->cArgs < 2) return std::nullopt;
-    const VARIANT& from = parameters->rgvarg[1];
     const VARIANT& url = parameters->rgvarg[0];
-    // A frame's document names the frame's own browser object: only the same object as the control
-    // (compared by identity, as COM defines it) means the page itself.
-    if (browser && from.vt == VT_DISPATCH && from.pdispVal) {
-        ComPtr<IUnknown> notified, ours;
-        from.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(notified.Put()));
-        browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ours.Put()));
-        if (!notified || notified.Get() != ours.Get()) return std::nullopt;
-    }
+    if (!IsControl(parameters->rgvarg[1], browser)) return std::nullopt;
     const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
     if (!text || text->vt != VT_BSTR || !text->bstrVal) return std::string();
     return Narrow(std::wstring_view(text->bstrVal, ::SysStringLen(text->bstrVal)));
+}
+
+std::optional<std::string> PageArrivals::OnBrowserEvent(DISPID id, const DISPPARAMS* parameters,
+                                                        IUnknown* control) {
+    switch (id) {
+        case DISPID_BEFORENAVIGATE2:
+            // BeforeNavigate2(pDisp, ...): the browser argument comes last. A frame's own navigation
+            // ends in no DocumentComplete of the control's, so it is left out.
+            if (parameters && parameters->cArgs > 0 &&
+                IsControl(parameters->rgvarg[parameters->cArgs - 1], control)) {
+                m_navigating = true;
+                m_reloading = m_reloadCompleted = false;
+            }
+            return std::nullopt;
+        case DISPID_DOWNLOADBEGIN:
+            // A download that no navigation began reloads the page shown.
+            if (!m_navigating && !m_shown.empty()) m_reloading = true;
+            return std::nullopt;
+        case DISPID_DOWNLOADCOMPLETE:
+            // Every navigation fires this too, the page before still reading "complete": only a
+            // reload counts, and only once its document has loaded.
+            if (m_reloading && DocumentIsComplete()) m_reloadCompleted = true;
+            m_reloading = false;
+            return std::nullopt;
+        case DISPID_DOCUMENTCOMPLETE: {
+            std::optional<std::string> address = TopLevelDocumentAddress(parameters, control);
+            if (!address) return std::nullopt;
+            m_shown = *address;
+            m_navigating = m_reloading = m_reloadCompleted = false;
+            return address;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<std::string> PageArrivals::ConfirmReload() {
+    if (!m_reloadCompleted) return std::nullopt;
+    m_reloadCompleted = false;
+    return m_shown;
+}
+
+bool PageArrivals::DocumentIsComplete() {
+    const ComPtr<IDispatch> document = m_browser.Document();
+    ScopedVariant state;
+    std::string text;
+    return document && dispatch::GetProperty(document.Get(), L"readyState", state.Get()) &&
+           dispatch::ToText(state.Get(), text) && text == "complete";
 }
 
 std::string DispatchElement::Id() const {
@@ -224,7 +277,7 @@ void DispatchPageBridge::ReloadPage() {
 }
 
 void DispatchPageBridge::LoadBuiltInPage(int resourceNumber) {
-    m_browser.Navigate(Wide(BuiltInPageAddress(m_programPath, resourceNumber)), nullptr, nullptr);
+    m_browser.Navigate(Wide(win32::ResourcePageAddress(m_programPath, resourceNumber)), nullptr, nullptr);
 }
 
 bool DispatchPageBridge::BodyScrollSize(int& width, int& height) {

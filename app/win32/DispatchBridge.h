@@ -32,6 +32,32 @@ public:
 // document, which notifies too, and for a notification without an address.
 std::optional<std::string> TopLevelDocumentAddress(const DISPPARAMS* parameters, IUnknown* browser);
 
+// Which of the browser's notifications (DWebBrowserEvents2, by DISPID) mean that a page has
+// arrived, and with which address. DocumentComplete of the control's own document does. A reload
+// (Refresh, F5) fires none: only a DownloadBegin and DownloadComplete that no navigation began. Once
+// such a download has completed with the document complete, the host checks again after the
+// notifications waiting behind it (ConfirmReload, from a posted message); unless a DocumentComplete
+// came meanwhile, the page shown has arrived again.
+class PageArrivals {
+public:
+    explicit PageArrivals(BrowserControl& browser) : m_browser(browser) {}
+    // `control`: the browser object itself, to tell its own document from a frame's.
+    std::optional<std::string> OnBrowserEvent(DISPID id, const DISPPARAMS* parameters, IUnknown* control);
+    // A reload has completed and waits for ConfirmReload.
+    bool ReloadPending() const { return m_reloadCompleted; }
+    // The address shown, when the reload that completed was not followed by a DocumentComplete.
+    std::optional<std::string> ConfirmReload();
+
+private:
+    bool DocumentIsComplete();
+
+    BrowserControl& m_browser;
+    std::string m_shown;  // the address of the last page that arrived
+    bool m_navigating = false;
+    bool m_reloading = false;
+    bool m_reloadCompleted = false;
+};
+
 // An element of the shown page, held by its dispatch interface.
 class DispatchElement final : public PageElement {
 public:

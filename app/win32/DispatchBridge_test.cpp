@@ -4,17 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <exdispid.h>
+
+#include <cctype>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "app/Addresses.h"
+
 namespace tallyhive {
 namespace {
 
 using win32::ComPtr;
 using win32::Narrow;
+using win32::Wide;
 
 // COM interfaces have no virtual destructor by design: objects are released, never deleted through
 // the interface.
@@ -285,6 +291,185 @@ TEST(TopLevelDocumentAddress, OnlyTheControlsOwnDocumentArrives) {
         EXPECT_EQ(TopLevelDocumentAddress(&parameters, &control), c.want);
     }
     EXPECT_EQ(TopLevelDocumentAddress(nullptr, &control), std::nullopt);
+}
+
+// The browser control showing a page the program carries, as the "res Protocol" and
+// "DocumentComplete event" pages describe it: the module path in a res: address is percent-encoded,
+// so the browser decodes it to find the module, and an unencoded '#' ends the path (what follows is a
+// fragment). The page is then reported in the browser's own qualified form, which need not be the
+// text it was told to open: here every character beyond a few safe ones is percent-encoded, as UTF-8,
+// with lower-case digits. A module that cannot be found shows the browser's own error page.
+class ResProtocolBrowser final : public BrowserControl {
+public:
+    explicit ResProtocolBrowser(std::wstring module) : m_module(std::move(module)) {}
+    std::vector<std::string> reported;  // the addresses of DocumentComplete, in order
+
+    ComPtr<IDispatch> Document() override { return {}; }
+    void Navigate(const std::wstring& url, const std::wstring*, const std::string*) override {
+        reported.push_back(Open(url));
+    }
+    void Refresh() override {}
+
+    static constexpr const char* kErrorPage = "res://ieframe.dll/navcancl.htm";
+
+private:
+    std::string Open(std::wstring url) const {
+        const std::wstring scheme = L"res://";
+        if (url.compare(0, scheme.size(), scheme) != 0) return kErrorPage;
+        url =
+            url.substr(scheme.size(), url.find(L'#') == std::wstring::npos ? std::wstring::npos
+                                                                           : url.find(L'#') - scheme.size());
+        const std::size_t slash = url.rfind(L'/');
+        if (slash == std::wstring::npos) return kErrorPage;
+        std::wstring module = url.substr(0, slash);
+        const std::wstring number = url.substr(slash + 1);
+        // Escapes are bytes of UTF-8 (Wine's UrlUnescapeW does not read them so, hence by hand).
+        std::string bytes;
+        const std::string text = Narrow(module);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '%' && i + 2 < text.size() &&
+                std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                bytes.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+                i += 2;
+            } else {
+                bytes.push_back(text[i]);
+            }
+        }
+        const std::wstring decoded = Wide(bytes);
+        if (::CompareStringOrdinal(decoded.c_str(), -1, m_module.c_str(), -1, TRUE) != CSTR_EQUAL)
+            return kErrorPage;
+        std::string qualified = "res://";
+        for (unsigned char c : Narrow(decoded)) {
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                std::string_view(":\\._-").find(static_cast<char>(c)) != std::string_view::npos) {
+                qualified.push_back(static_cast<char>(c));
+            } else {
+                const char digits[] = "0123456789abcdef";
+                qualified += {'%', digits[c >> 4], digits[c & 15]};
+            }
+        }
+        return qualified + "/" + Narrow(number);
+    }
+
+    std::wstring m_module;
+};
+
+// The agreement pages must count as the program's own wherever the program is installed, or their
+// "agree" button does nothing.
+TEST(BuiltInPage, TheProgramsOwnPageIsTrustedWhereverItLies) {
+    const std::string root = "http://127.0.0.1:8470/as/";
+    const wchar_t* const paths[] = {
+        L"C:\\Tools\\tallyhive.exe",
+        L"C:\\Program Files\\TALLYHIVE\\tallyhive.exe",
+        L"D:\\Tools #2\\tallyhive.exe",
+        L"C:\\100%20 sure\\tallyhive.exe",
+        L"C:\\Users\\\u5c71\u7530\\\u30c4\u30fc\u30eb\\tallyhive.exe",
+    };
+    for (const wchar_t* path : paths) {
+        const std::string program = Narrow(path);
+        SCOPED_TRACE(program);
+        ResProtocolBrowser browser(path);
+        DispatchPageBridge bridge(browser, program);
+        bridge.LoadBuiltInPage(kAgreementEnglish);
+        ASSERT_EQ(browser.reported.size(), 1u);
+        const std::string& shown = browser.reported[0];
+        EXPECT_NE(shown, ResProtocolBrowser::kErrorPage) << "the browser finds the program's page";
+        auto programAt = [](std::string modulePath) {
+            return [modulePath](std::string_view url, int number) {
+                return win32::IsResourcePageAddress(url, modulePath, number);
+            };
+        };
+        EXPECT_TRUE(IsTrustedPage(shown, root, programAt(program))) << shown;
+        EXPECT_FALSE(IsTrustedPage(shown, root, programAt("C:\\Other\\tallyhive.exe")))
+            << "another program's page";
+        std::string otherCase = program;
+        for (char& c : otherCase) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(IsTrustedPage(shown, root, programAt(otherCase))) << "file names have no letter case";
+    }
+}
+
+// The browser control's notifications (DWebBrowserEvents2) around what it shows, as its pages
+// describe them. Navigate: BeforeNavigate2, DownloadBegin, DownloadComplete (fired for every
+// navigation, while the page before is still the document and reads "complete"), NavigateComplete2,
+// and DocumentComplete once the new document's readyState is "complete" ("DownloadComplete event",
+// "DocumentComplete event"). Refresh reloads the document with DownloadBegin and DownloadComplete
+// only: no BeforeNavigate2, NavigateComplete2 or DocumentComplete ("Refresh method").
+class NotifyingBrowser final : public BrowserControl {
+public:
+    FakeDispatch control;  // the browser object the notifications name
+    FakeDispatch document;
+    std::vector<std::string> arrivals;
+
+    NotifyingBrowser() { document.texts[L"readyState"] = L"uninitialized"; }
+
+    ComPtr<IDispatch> Document() override {
+        ComPtr<IDispatch> out;
+        document.QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out.Put()));
+        return out;
+    }
+    void Navigate(const std::wstring& url, const std::wstring*, const std::string*) override {
+        Fire(DISPID_BEFORENAVIGATE2, url);
+        Fire(DISPID_DOWNLOADBEGIN);
+        Fire(DISPID_DOWNLOADCOMPLETE);
+        Fire(DISPID_NAVIGATECOMPLETE2, url);
+        document.texts[L"readyState"] = L"loading";
+        document.texts[L"readyState"] = L"complete";
+        Fire(DISPID_DOCUMENTCOMPLETE, url);
+    }
+    void Refresh() override {
+        Fire(DISPID_DOWNLOADBEGIN);
+        document.texts[L"readyState"] = L"loading";
+        document.texts[L"readyState"] = L"complete";
+        Fire(DISPID_DOWNLOADCOMPLETE);
+    }
+    // The host's message loop once the notifications are over: a completed reload is confirmed.
+    void Idle() {
+        if (const auto arrived = m_arrivals.ConfirmReload()) arrivals.push_back(*arrived);
+    }
+
+private:
+    // With a URL: the notification's (pDisp, URL, ...) arguments, passed last first.
+    void Fire(DISPID id, const std::wstring& url = {}) {
+        win32::UniqueBstr text(url);
+        std::vector<VARIANT> lastFirst;
+        if (!url.empty()) {
+            VARIANT address, from;
+            ::VariantInit(&address);
+            ::VariantInit(&from);
+            address.vt = VT_BSTR;
+            address.bstrVal = text.Get();
+            from.vt = VT_DISPATCH;
+            from.pdispVal = &control;
+            lastFirst = {address, from};
+        }
+        DISPPARAMS parameters{lastFirst.empty() ? nullptr : lastFirst.data(), nullptr,
+                              static_cast<UINT>(lastFirst.size()), 0};
+        if (const auto arrived = m_arrivals.OnBrowserEvent(id, &parameters, &control))
+            arrivals.push_back(*arrived);
+    }
+
+    PageArrivals m_arrivals{*this};
+};
+
+// Every page shown arrives once, a reloaded one too ("reload", F5): its result is filled in again,
+// the start page checks the version again and the window is fitted.
+TEST(PageArrivals, EveryShownPageArrivesOnceReloadsIncluded) {
+    const std::string start = "http://127.0.0.1:8470/as/software/tallyhive/start.php?lang=en";
+    const std::string result = "http://127.0.0.1:8470/as/software/tallyhive/result_20.php";
+    NotifyingBrowser browser;
+    DispatchPageBridge bridge(browser, "C:\\Program\\tallyhive.exe");
+    bridge.NavigateTo(start, "", nullptr);
+    browser.Idle();
+    EXPECT_EQ(browser.arrivals, (std::vector<std::string>{start})) << "a navigation arrives once";
+    bridge.ReloadPage();
+    browser.Idle();
+    EXPECT_EQ(browser.arrivals, (std::vector<std::string>{start, start})) << "a reload arrives";
+    bridge.NavigateTo(result, "", nullptr);
+    browser.Idle();
+    bridge.ReloadPage();
+    browser.Idle();
+    EXPECT_EQ(browser.arrivals, (std::vector<std::string>{start, start, result, result}));
 }
 
 }  // namespace

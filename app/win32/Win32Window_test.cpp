@@ -5,6 +5,8 @@
 
 #include "app/WindowFitting.h"
 #include "app/win32/testing/FakeDesktop.h"
+#include "app/win32/WindowIcons.h"
+#include "platform/win32/Handles.h"
 
 namespace tallyhive {
 namespace {
@@ -123,6 +125,35 @@ TEST(Win32Window, FittingKeepsTheShowStateAndNeverActivates) {
         EXPECT_EQ(desktop.normal.top, 100);
         EXPECT_EQ(desktop.state, c.state);
         EXPECT_EQ(desktop.activations, 0);
+
+// The program's icon for its window, at the large size (Alt+Tab) and the small one (the caption), from
+// the program's own resources. (Wine here has no display to make a window the icons could be read
+// back from, so they are read from the owner that hands them to the window with WM_SETICON.)
+TEST(WindowIcons, TheProgramsIconAtBothSizes) {
+    const win32::ModuleHandle program(::LoadLibraryExW(
+        L"" TALLYHIVE_MAIN_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(program);
+    const WindowIcons icons(nullptr, program.Get(), 128);
+    struct Case {
+        const char* which;
+        HICON icon;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"large", icons.Large(), ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)},
+        {"small", icons.Small(), ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.which);
+        ASSERT_NE(c.icon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(::GetIconInfo(c.icon, &info));
+        BITMAP colour{};
+        ::GetObjectW(info.hbmColor, sizeof colour, &colour);
+        EXPECT_EQ(colour.bmWidth, c.width);
+        EXPECT_EQ(colour.bmHeight, c.height);
+        ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "app/win32/BrowserHost.h"
 #include "app/win32/DispatchBridge.h"
 #include "app/win32/Win32Window.h"
+#include "app/win32/WindowIcons.h"
 #include "platform/HostServices.h"
 #include "platform/Platform.h"
 #include "platform/Processes.h"
@@ -32,6 +33,7 @@ namespace {
 using namespace tallyhive;
 
 constexpr int kMainDialog = 102;
+constexpr int kProgramIcon = 128;
 
 std::string HresultText(HRESULT code) {
     char text[16];
@@ -104,6 +106,8 @@ private:
     AssessmentServices m_assessment;
     Win32Remeasurer m_remeasurer;
     EventQueue m_events;
+    // Outlives the dialog, which shows these icons until it has gone.
+    std::unique_ptr<WindowIcons> m_icons;
     // Destroyed in reverse order: the dialog logic before the window and bridge it works through,
     // those before the control.
     std::unique_ptr<BrowserHost> m_browser;
@@ -153,6 +157,7 @@ INT_PTR CALLBACK Win32ProgramWindow::DialogProc(HWND dialog, UINT message, WPARA
 
 void Win32ProgramWindow::OnInitDialog(HWND dialog) {
     m_ui.SetOwner(dialog);
+    m_icons = std::make_unique<WindowIcons>(dialog, ::GetModuleHandleW(nullptr), kProgramIcon);
     BrowserHost::Callbacks callbacks;
     callbacks.documentComplete = [this](const std::string& url) { OnDocumentComplete(url); };
     callbacks.documentEvent = [this](DISPID id) { OnDocumentEvent(id); };
@@ -196,6 +201,18 @@ INT_PTR Win32ProgramWindow::OnMessage(HWND dialog, UINT message, WPARAM wParam) 
     switch (message) {
         case WM_SIZE:
             if (m_browser) m_browser->Resize();
+            return TRUE;
+        case WM_ACTIVATE:
+            // The control shows the page active or inactive with the window; the dialog manager
+            // then puts the focus back where it was.
+            if (m_browser) m_browser->OnFrameActivate(LOWORD(wParam) != WA_INACTIVE);
+            return FALSE;
+        case WM_SETFOCUS:
+            // The window itself takes no keys: the page does.
+            if (m_browser) m_browser->Focus();
+            return TRUE;
+        case BrowserHost::kReloadCheckMessage:
+            if (m_browser) m_browser->OnReloadCheck();
             return TRUE;
         case WM_COMMAND:
             // Enter and Esc never close the window: keys belong to the page.

@@ -71,6 +71,10 @@ std::string Win32ProgramInfo::ProgramPath() const {
                                                   : Narrow(std::wstring_view(buffer.data(), length));
 }
 
+bool Win32ProgramInfo::IsBuiltInPage(std::string_view url, int number) const {
+    return win32::IsResourcePageAddress(url, ProgramPath(), number);
+}
+
 std::string Win32ProgramInfo::ProductVersion() const {
     return ProductVersionOf(ProgramPath());
 }

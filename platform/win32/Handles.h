@@ -70,6 +70,14 @@ struct ModuleHandleTraits {
 };
 using ModuleHandle = UniqueHandle<ModuleHandleTraits>;
 
+// An icon loaded from resources without LR_SHARED: this program gives it back with DestroyIcon.
+struct IconHandleTraits {
+    using Type = HICON;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type icon) noexcept { ::DestroyIcon(icon); }
+};
+using IconHandle = UniqueHandle<IconHandleTraits>;
+
 // A mutex this thread owns: given up before its handle is closed, so a waiting process gets it at
 // once rather than as abandoned.
 struct OwnedMutexTraits {

@@ -20,6 +20,8 @@ private:
 class Win32ProgramInfo final : public ProgramInfo {
 public:
     std::string ProgramPath() const override;
+    // The browser reports the program's pages with the path encoded, in a letter case of its own.
+    bool IsBuiltInPage(std::string_view url, int number) const override;
     std::string ProductVersion() const override;
 };
 

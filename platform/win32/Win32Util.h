@@ -22,6 +22,16 @@ UINT ConsoleInputCodePage();
 // `text` in `codePage`; false when a character has no exact counterpart there (no best fit).
 bool EncodeExactly(std::wstring_view text, UINT codePage, std::string& bytes);
 
+// The address of page `number` among the resources of the module at `modulePath`, for the
+// browser's res: protocol ("res Protocol"): the module path percent-encoded, spaces, '#', '%' and
+// characters beyond ASCII (as UTF-8) included, so that nothing in the path reads as a fragment or an
+// escape.
+std::string ResourcePageAddress(std::string_view modulePath, int number);
+// True when `url`, as the browser reports it after a navigation (in its own qualified, encoded
+// form), is page `number` of the module at `modulePath`: the module path is decoded and compared
+// without regard to letter case, as the file system names files.
+bool IsResourcePageAddress(std::string_view url, std::string_view modulePath, int number);
+
 // Seconds since 1970 of a file time (100-ns units since 1601) and back.
 std::int64_t UnixSeconds(const FILETIME& time);
 FILETIME FileTimeOf(std::int64_t unixSeconds);
