@@ -83,9 +83,16 @@ RemeasureOutcome RunRemeasurement(const RemeasureServices& services, const Outpu
     std::uint32_t exitCode = 0;
     std::string runWhy;
     const bool ran = RunConsoleCommand(services.processes, path, "", exitCode, progress, &runWhy);
-    // Whatever the interpreter reported, a runner that still runs from its file has not ended: its
-    // exit code and the datastore say nothing yet, so neither is read as the result.
-    if (cleanup.Remove()) {
+    const bool stillInUse = cleanup.Remove();
+    const auto newer = [&] {
+        const std::optional<FormalStamp> after =
+            services.newestFormal ? services.newestFormal() : std::nullopt;
+        return after && (!before || after->seconds > before->seconds);
+    };
+    if (ran && exitCode == 0 && newer()) return RemeasureOutcome::Succeeded;
+    // A runner that still runs from its file has not ended, whatever the interpreter reported: its
+    // exit code and the datastore say nothing yet, so neither is taken as the result.
+    if (stillInUse) {
         SetWhy(why, "the runner still runs in a window of its own; " + path + " stays until it has ended");
         return RemeasureOutcome::StillRunning;
     }
@@ -97,13 +104,8 @@ RemeasureOutcome RunRemeasurement(const RemeasureServices& services, const Outpu
         SetWhy(why, "the runner ended with exit code " + std::to_string(exitCode));
         return kFailed;
     }
-
-    const std::optional<FormalStamp> after = services.newestFormal ? services.newestFormal() : std::nullopt;
-    if (!after || (before && after->seconds <= before->seconds)) {
-        SetWhy(why, "the assessment left no newer formal result");
-        return kFailed;
-    }
-    return RemeasureOutcome::Succeeded;
+    SetWhy(why, "the assessment left no newer formal result");
+    return kFailed;
 }
 
 RemeasureOutcome Remeasure(const RemeasureServices& services, const OutputSink& progress,

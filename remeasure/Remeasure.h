@@ -82,11 +82,12 @@ enum class RemeasureOutcome {
 };
 
 // Runs the runner from a fresh private folder, relaying its output to `progress`, and removes the
-// runner file and the folder again on every path, except while the runner still runs from its
-// file (StillRunning): then both stay for RemoveEarlierRunners. Succeeded when the runner ended
-// with 0 and the datastore now holds a formal assessment newer than the newest one before the run:
-// an assessment that failed or was killed leaves no newer file and so counts as a failure. Blocks
-// until the interpreter has ended; touches no window, so a host may call it on a worker thread.
+// runner file and the folder again on every path; a runner file something still runs from or
+// holds stays with its folder for RemoveEarlierRunners. Succeeded when the runner ended with 0 and
+// the datastore now holds a formal assessment newer than the newest one before the run: an
+// assessment that failed or was killed leaves no newer file and so counts as a failure. Without
+// that, a runner file still in use means StillRunning. Blocks until the interpreter has ended;
+// touches no window, so a host may call it on a worker thread.
 RemeasureOutcome RunRemeasurement(const RemeasureServices& services, const OutputSink& progress,
                                   std::string* why = nullptr);
 
