@@ -121,19 +121,27 @@ public:
     virtual void Close(int result) = 0;
 };
 
+enum class RemeasureResult {
+    Loaded,  // measured, and the new assessment is shown
+    Failed,
+    // The measurement goes on in a window of its own after the command has come back; its result
+    // is loaded by the user's load command once it has ended.
+    StillRunning,
+};
+
 // Runs the assessment again. The re-measure command lives in its own part of the program; the
-// shell only calls through this seam and shows the failure message on false.
+// shell only calls through this seam and shows the failure or the still-running message.
 class Remeasurer {
 public:
     virtual ~Remeasurer() = default;
-    // Measures again and then calls `loadLatest`; true only when both succeeded.
-    virtual bool Remeasure(const std::function<bool()>& loadLatest) = 0;
+    // Measures again and then, when that succeeded, calls `loadLatest`; Loaded only when both did.
+    virtual RemeasureResult Remeasure(const std::function<bool()>& loadLatest) = 0;
 };
 
 // Until a platform provides the re-measure command: every attempt fails, so the user is told so.
 class UnavailableRemeasurer final : public Remeasurer {
 public:
-    bool Remeasure(const std::function<bool()>&) override { return false; }
+    RemeasureResult Remeasure(const std::function<bool()>&) override { return RemeasureResult::Failed; }
 };
 
 }  // namespace tallyhive

@@ -21,6 +21,17 @@ std::string_view RemeasureFailureMessage(std::string_view uiLanguage) {
     return "Failed to re-measurement.";
 }
 
+std::string_view RemeasureStillRunningMessage(std::string_view uiLanguage) {
+    if (uiLanguage == "ja") {
+        return "計測は別のウィンドウで続いています。そのウィンドウが閉じてから「前回の結果を見る」をクリック"
+               "すると、"
+               "新しい結果が表示されます。";
+    }
+    return "The measurement is still running in its own window. When that window has closed, click \"Show "
+           "the "
+           "last result\" to see the new result.";
+}
+
 std::string_view CommandFailureMessage(std::string_view uiLanguage) {
     if (uiLanguage == "ja") return "操作を完了できませんでした。";
     return "The command could not be completed.";

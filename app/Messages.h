@@ -8,6 +8,8 @@ namespace tallyhive {
 std::string_view AlreadyRunningMessage(std::string_view uiLanguage);
 std::string_view LoadFailureMessage(std::string_view uiLanguage);
 std::string_view RemeasureFailureMessage(std::string_view uiLanguage);
+// The measurement goes on in a window of its own; its result is loaded with the load command.
+std::string_view RemeasureStillRunningMessage(std::string_view uiLanguage);
 // A command that stopped on an unexpected error; the page stays as the command left it.
 std::string_view CommandFailureMessage(std::string_view uiLanguage);
 // The question offering the software page, around the program's version text.

@@ -69,7 +69,16 @@ bool CTallyhiveDlg::OnPageClick(int eventId, std::string_view id, const PageElem
     } else if (id == "not_agree") {
         m_services.window.Close(kCancelResult);
     } else if (id == "start_analyze") {
-        if (!Remeasure()) ShowWarning(RemeasureFailureMessage(m_services.uiLanguage()));
+        switch (Remeasure()) {
+            case RemeasureResult::Loaded:
+                break;
+            case RemeasureResult::Failed:
+                ShowWarning(RemeasureFailureMessage(m_services.uiLanguage()));
+                break;
+            case RemeasureResult::StillRunning:
+                ShowWarning(RemeasureStillRunningMessage(m_services.uiLanguage()));
+                break;
+        }
     } else if (id == "load_lastest_result") {
         if (!LoadLatestResult()) ShowWarning(LoadFailureMessage(m_services.uiLanguage()));
     } else if (id == "share") {
@@ -139,7 +148,7 @@ bool CTallyhiveDlg::LoadLatestResult() {
     return true;
 }
 
-bool CTallyhiveDlg::Remeasure() {
+RemeasureResult CTallyhiveDlg::Remeasure() {
     return m_services.remeasurer.Remeasure([this] { return LoadLatestResult(); });
 }
 

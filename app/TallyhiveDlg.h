@@ -54,7 +54,7 @@ public:
     void FitWindowToPage();
 
     bool LoadLatestResult();
-    bool Remeasure();
+    RemeasureResult Remeasure();
     bool SubmitShare();
     std::string MakePassCode() const;
 

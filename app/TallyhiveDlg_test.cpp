@@ -249,6 +249,22 @@ TEST(PageCommands, RemeasureReportsEitherFailure) {
     }
 }
 
+TEST(PageCommands, AMeasurementStillRunningElsewhereIsNoFailure) {
+    for (const char* language : {"en", "ja"}) {
+        SCOPED_TRACE(language);
+        Shell shell;
+        shell.language = language;
+        shell.remeasurer.stillRunning = true;
+        EXPECT_TRUE(shell.Click(*Element("start_analyze", "BUTTON")));
+        EXPECT_EQ(shell.remeasurer.runs, 1);
+        ASSERT_EQ(shell.ui.messages.size(), 1u);
+        EXPECT_EQ(shell.ui.messages[0].text, RemeasureStillRunningMessage(language));
+        EXPECT_NE(shell.ui.messages[0].text, RemeasureFailureMessage(language));
+        EXPECT_TRUE(shell.page.calls.empty()) << "the page stays as it was";
+    }
+    EXPECT_NE(RemeasureStillRunningMessage("ja"), RemeasureStillRunningMessage("en"));
+}
+
 TEST(PageCommands, TheDefaultRemeasurerFailsVisibly) {
     Shell shell;
     UnavailableRemeasurer unavailable;

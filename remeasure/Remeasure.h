@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "assessment/Services.h"
 #include "remeasure/ConsoleCommand.h"
@@ -41,8 +42,13 @@ public:
                                                       std::span<const unsigned char> bytes,
                                                       std::string* why = nullptr) = 0;
     // Both false when nothing was removed; a missing file or folder is not an error worth a message.
-    virtual bool RemoveFile(const std::string& path) = 0;
+    // `inUse` is set when the file stays because a program still runs from it or holds it open
+    // (Windows refuses to delete such a file; POSIX never does).
+    virtual bool RemoveFile(const std::string& path, bool* inUse = nullptr) = 0;
     virtual bool RemoveFolder(const std::string& folder) = 0;
+    // The private folders of earlier runs still under the user's temporary folder, known by the
+    // name every such folder starts with. Asked only while this program runs no measurement.
+    virtual std::vector<std::string> EarlierFolders() = 0;
 };
 
 // Which assessment is the newest in the datastore: its file and its creation time in the whole
@@ -66,18 +72,35 @@ struct RemeasureServices {
     NewestFormalQuery newestFormal;
 };
 
-// Runs the runner from a fresh private folder, relaying its output to `progress`, and removes the
-// runner file and the folder again on every path. True when the runner ended with 0 and the
-// datastore now holds a formal assessment newer than the newest one before the run: an assessment
-// that failed or was killed leaves no newer file and so counts as a failure. Blocks until the
-// runner has ended; touches no window, so a host may call it on a worker thread.
-bool RunRemeasurement(const RemeasureServices& services, const OutputSink& progress,
-                      std::string* why = nullptr);
+enum class RemeasureOutcome {
+    Succeeded,
+    Failed,
+    // The interpreter came back while the runner still runs from its file: Windows may start the
+    // runner, which asks for administrator rights, apart from the interpreter and not wait for it.
+    // The measurement goes on in the runner's own window; its result is not known yet.
+    StillRunning,
+};
 
-// The whole re-measure command: RunRemeasurement, then `loadLatest` (the main window's
-// LoadLatestResult), whose result is returned. On false the caller shows the re-measure failure
-// message; the record and the page are then as they were unless `loadLatest` itself failed.
-bool Remeasure(const RemeasureServices& services, const OutputSink& progress,
-               const std::function<bool()>& loadLatest, std::string* why = nullptr);
+// Runs the runner from a fresh private folder, relaying its output to `progress`, and removes the
+// runner file and the folder again on every path; a runner file something still runs from or
+// holds stays with its folder for RemoveEarlierRunners. Succeeded when the runner ended with 0 and
+// the datastore now holds a formal assessment newer than the newest one before the run: an
+// assessment that failed or was killed leaves no newer file and so counts as a failure. Without
+// that, a runner file still in use means StillRunning. Blocks until the interpreter has ended;
+// touches no window, so a host may call it on a worker thread.
+RemeasureOutcome RunRemeasurement(const RemeasureServices& services, const OutputSink& progress,
+                                  std::string* why = nullptr);
+
+// The whole re-measure command: RunRemeasurement, then, when it succeeded, `loadLatest` (the main
+// window's LoadLatestResult), whose failure is the command's. Unless it succeeded the record and
+// the page are as they were (unless `loadLatest` itself failed); the caller shows the re-measure
+// failure message on Failed and the still-running message on StillRunning.
+RemeasureOutcome Remeasure(const RemeasureServices& services, const OutputSink& progress,
+                           const std::function<bool()>& loadLatest, std::string* why = nullptr);
+
+// Removes the runner files and folders that earlier runs had to leave behind, each once no
+// program runs from it any more; the others stay for a later call. The hosts call it when the
+// program starts and when it ends. True when none is left.
+bool RemoveEarlierRunners(TempFolderService& temp, std::string_view runnerFileName);
 
 }  // namespace tallyhive

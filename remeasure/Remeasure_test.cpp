@@ -18,6 +18,7 @@ using Output = InterpreterProcess::Output;
 const unsigned char kRunnerBytes[] = {0x7f, 'E', 'L', 'F', 0, 1, 2, 3};
 
 struct Outcome {
+    RemeasureOutcome outcome = RemeasureOutcome::Failed;
     bool ok = false;
     bool loaded = false;
     std::string relayed;
@@ -42,13 +43,14 @@ struct Harness {
         Outcome out;
         RemeasureServices services{temp, processes, runner,
                                    [&]() { return ++queries == 1 ? setup.before : setup.after; }};
-        out.ok = Remeasure(
+        out.outcome = Remeasure(
             services, [&](std::string_view c) { out.relayed.append(c); },
             [&] {
                 out.loaded = true;
                 return setup.loadResult;
             },
             &out.why);
+        out.ok = out.outcome == RemeasureOutcome::Succeeded;
         return out;
     }
 };
@@ -114,6 +116,48 @@ TEST(Remeasure, SucceedsOnlyWhenTheRunEndsWellAndLeavesANewerAssessment) {
     }
 }
 
+// Windows may start the runner, which asks for administrator rights, apart from the interpreter and
+// let the interpreter end at once; the runner then still runs from its file in a window of its own.
+TEST(Remeasure, ARunnerOutlivingItsInterpreterIsStillRunningAndItsFolderGoesOnceItHasEnded) {
+    const FormalStamp old{"/ds/old Formal.Assessment.WinSAT.xml", 1000};
+    const FormalStamp fresh{"/ds/new Formal.Assessment.WinSAT.xml", 1300};
+    struct Case {
+        std::string_view why;
+        std::optional<std::uint32_t> exitCode;
+        FormalStamp after;
+        RemeasureOutcome outcome;
+    };
+    const Case cases[] = {
+        {"the interpreter passes on a success it cannot know", 0u, old, RemeasureOutcome::StillRunning},
+        {"the interpreter ends with a code of its own", 1u, old, RemeasureOutcome::StillRunning},
+        {"no exit status at all", std::nullopt, old, RemeasureOutcome::StillRunning},
+        // A virus scanner may hold a runner that has ended: the new result is there all the same.
+        {"the new assessment is there while the file is still held", 0u, fresh, RemeasureOutcome::Succeeded},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const Scenario setup{.script = {.reads = {{Output::Closed, ""}}, .exitCode = c.exitCode},
+                             .after = c.after};
+        Harness h(setup);
+        h.processes.script.onInput = [&temp = h.temp](std::string_view) {
+            temp.running.insert(temp.lastWrittenPath);
+        };
+        const Outcome out = h.Run(setup);
+        EXPECT_EQ(out.outcome, c.outcome) << out.why;
+        EXPECT_EQ(out.loaded, c.outcome == RemeasureOutcome::Succeeded) << "only a result that is there";
+        EXPECT_EQ(h.temp.files.size(), 1u) << "the runner file stays while it runs";
+        EXPECT_EQ(h.temp.folders.size(), 1u) << "and so does its folder";
+
+        EXPECT_FALSE(RemoveEarlierRunners(h.temp, "AssessRunner")) << "still running: nothing goes";
+        EXPECT_EQ(h.temp.folders.size(), 1u);
+
+        h.temp.running.clear();  // the runner has ended
+        EXPECT_TRUE(RemoveEarlierRunners(h.temp, "AssessRunner"));
+        EXPECT_TRUE(h.temp.files.empty());
+        EXPECT_TRUE(h.temp.folders.empty());
+    }
+}
+
 TEST(Remeasure, APartlyWrittenRunnerIsNeverRunAndIsRemoved) {
     Scenario setup;
     Harness h(setup);
@@ -164,7 +208,7 @@ TEST(Remeasure, NotesTheNewestAssessmentBeforeAnythingRuns) {
                                        queriesWhenStarted = h.queries;
                                    return ++h.queries == 1 ? setup.before : setup.after;
                                }};
-    ASSERT_TRUE(RunRemeasurement(services, nullptr));
+    ASSERT_EQ(RunRemeasurement(services, nullptr), RemeasureOutcome::Succeeded);
     EXPECT_EQ(queriesWhenStarted, 1) << "the first look happened before the folder was even made";
 }
 

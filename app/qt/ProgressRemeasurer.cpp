@@ -53,7 +53,11 @@ ProgressRemeasurer::ProgressRemeasurer(FileService& files, const TimeService& ti
                                        std::function<std::string()> uiLanguage)
     : m_files(files), m_time(time), m_uiLanguage(std::move(uiLanguage)) {}
 
-bool ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
+void ProgressRemeasurer::RemoveEarlierRunners() {
+    tallyhive::RemoveEarlierRunners(*MakeTempFolderService(), EmbeddedRunner().fileName);
+}
+
+RemeasureResult ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
     const bool japanese = m_uiLanguage() == "ja";
     ProgressDialog dialog(m_owner);
     dialog.setWindowTitle(QStringLiteral("TALLYHIVE"));
@@ -84,7 +88,7 @@ bool ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
     tick.start(1000);
 
     // The worker reports through queued calls into the dialog's thread; it ends before the dialog does.
-    std::atomic<bool> succeeded{false};
+    std::atomic<RemeasureOutcome> outcome{RemeasureOutcome::Failed};
     std::string why;
     const OutputSink relay = [&dialog, output](std::string_view chunk) {
         const QString text = QString::fromUtf8(chunk.data(), static_cast<qsizetype>(chunk.size()));
@@ -105,12 +109,12 @@ bool ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
             const auto processes = MakeProcessService();
             const RemeasureServices services{*temp, *processes, EmbeddedRunner(),
                                              [this] { return NewestFormalStamp(m_files, m_time); }};
-            succeeded = RunRemeasurement(services, relay, &why);
+            outcome = RunRemeasurement(services, relay, &why);
         } catch (const std::exception& error) {
-            succeeded = false;
+            outcome = RemeasureOutcome::Failed;
             why = error.what();
         } catch (...) {
-            succeeded = false;
+            outcome = RemeasureOutcome::Failed;
             why = "unexpected failure";
         }
         QMetaObject::invokeMethod(
@@ -121,10 +125,18 @@ bool ProgressRemeasurer::Remeasure(const std::function<bool()>& loadLatest) {
     worker.join();
     dialog.running = false;
     TestLog::Write(QStringLiteral("remeasure-ended"),
-                   {{QStringLiteral("ok"), succeeded.load()},
+                   {{QStringLiteral("ok"), outcome == RemeasureOutcome::Succeeded},
                     {QStringLiteral("why"), QString::fromStdString(why)},
                     {QStringLiteral("output"), output->toPlainText().right(2000)}});
-    return succeeded && loadLatest();
+    switch (outcome.load()) {
+        case RemeasureOutcome::Succeeded:
+            return loadLatest() ? RemeasureResult::Loaded : RemeasureResult::Failed;
+        case RemeasureOutcome::StillRunning:
+            return RemeasureResult::StillRunning;
+        case RemeasureOutcome::Failed:
+            break;
+    }
+    return RemeasureResult::Failed;
 }
 
 }  // namespace tallyhive

@@ -17,7 +17,10 @@ class ProgressRemeasurer final : public Remeasurer {
 public:
     ProgressRemeasurer(FileService& files, const TimeService& time, std::function<std::string()> uiLanguage);
     void SetOwner(QWidget* owner) { m_owner = owner; }
-    bool Remeasure(const std::function<bool()>& loadLatest) override;
+    RemeasureResult Remeasure(const std::function<bool()>& loadLatest) override;
+    // Removes what earlier runs had to leave in the temporary folder; the program calls it when it
+    // starts and when it ends.
+    void RemoveEarlierRunners();
 
 private:
     FileService& m_files;

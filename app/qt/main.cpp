@@ -145,6 +145,7 @@ int main(int argc, char** argv) try {
 
     StartUpServices services{*lock, ui, program, [] { return UiLanguage(); }};
     const bool refused = CTallyhiveApp().StartUp(services, [&] {
+        remeasurer.RemoveEarlierRunners();
         MainWindow window(MainWindowConfig{root, programUrlPath}, ui, program,
                           AssessmentServices{*files, *time, *modules, *xml}, remeasurer);
         ui.SetOwner(&window);
@@ -153,6 +154,7 @@ int main(int argc, char** argv) try {
         window.Start();
         QApplication::exec();
         ui.SetOwner(nullptr);
+        remeasurer.RemoveEarlierRunners();
     });
     return refused ? 1 : 0;
 } catch (const std::exception& error) {

@@ -115,12 +115,14 @@ public:
 
 class FakeRemeasurer final : public Remeasurer {
 public:
-    bool measures = true;  // whether the measurement itself succeeds
+    bool measures = true;       // whether the measurement itself succeeds
+    bool stillRunning = false;  // the runner goes on after the command has come back
     int runs = 0;
 
-    bool Remeasure(const std::function<bool()>& loadLatest) override {
+    RemeasureResult Remeasure(const std::function<bool()>& loadLatest) override {
         ++runs;
-        return measures && loadLatest();
+        if (stillRunning) return RemeasureResult::StillRunning;
+        return measures && loadLatest() ? RemeasureResult::Loaded : RemeasureResult::Failed;
     }
 };
 

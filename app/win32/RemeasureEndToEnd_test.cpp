@@ -171,13 +171,14 @@ TEST_F(Win32RemeasureEndToEnd, TheCarriedRunnerReachesWinsatWhereWindowsKeepsIt)
         CAssessmentResult record(*time);
         std::string output, why, loadWhy;
         bool loaded = false;
-        const bool ok = Remeasure(
-            services, [&](std::string_view chunk) { output.append(chunk); },
-            [&] {
-                return loaded = LoadLatestResult(record, AssessmentServices{*files, *time, *modules, *xml},
-                                                 &loadWhy);
-            },
-            &why);
+        const bool ok =
+            Remeasure(
+                services, [&](std::string_view chunk) { output.append(chunk); },
+                [&] {
+                    return loaded = LoadLatestResult(
+                               record, AssessmentServices{*files, *time, *modules, *xml}, &loadWhy);
+                },
+                &why) == RemeasureOutcome::Succeeded;
 
         EXPECT_EQ(ok, c.ok) << why << "\n" << output;
         EXPECT_EQ(loaded, c.ok) << loadWhy;

@@ -42,12 +42,26 @@ std::string HresultText(HRESULT code) {
 }
 
 // Measuring again: the runner from the program's own resources, run from a fresh folder through the
-// command interpreter, whose console window shows the assessment as it runs.
+// command interpreter, whose console window shows the assessment as it runs. The runner asks for
+// administrator rights, so Windows may run it apart from the interpreter, in a window of its own,
+// and let the interpreter come back first: its folder then stays until it has ended, and is removed
+// when the program ends or starts next.
 class Win32Remeasurer final : public Remeasurer {
 public:
-    Win32Remeasurer(FileService& files, const TimeService& time) : m_files(files), m_time(time) {}
+    Win32Remeasurer(FileService& files, const TimeService& time) : m_files(files), m_time(time) {
+        RemoveEarlierRunners();
+    }
+    Win32Remeasurer(const Win32Remeasurer&) = delete;
+    Win32Remeasurer& operator=(const Win32Remeasurer&) = delete;
+    ~Win32Remeasurer() {
+        try {
+            RemoveEarlierRunners();
+        } catch (...) {
+            // What stays is removed at the next start.
+        }
+    }
 
-    bool Remeasure(const std::function<bool()>& loadLatest) override {
+    RemeasureResult Remeasure(const std::function<bool()>& loadLatest) override {
         const auto temp = MakeTempFolderService();
         const auto processes = MakeProcessService();
         const RemeasureServices services{*temp, *processes, EmbeddedRunner(),
@@ -59,7 +73,15 @@ public:
         };
         // The console the run was shown in goes with it, however the run ends.
         const ConsoleRelease console;
-        return tallyhive::Remeasure(services, toConsole, loadLatest);
+        switch (tallyhive::Remeasure(services, toConsole, loadLatest)) {
+            case RemeasureOutcome::Succeeded:
+                return RemeasureResult::Loaded;
+            case RemeasureOutcome::StillRunning:
+                return RemeasureResult::StillRunning;
+            case RemeasureOutcome::Failed:
+                break;
+        }
+        return RemeasureResult::Failed;
     }
 
 private:
@@ -69,6 +91,10 @@ private:
         ConsoleRelease& operator=(const ConsoleRelease&) = delete;
         ~ConsoleRelease() { ::FreeConsole(); }
     };
+
+    static void RemoveEarlierRunners() {
+        tallyhive::RemoveEarlierRunners(*MakeTempFolderService(), EmbeddedRunner().fileName);
+    }
 
     FileService& m_files;
     const TimeService& m_time;

@@ -84,8 +84,8 @@ protected:
                                    [this] { return NewestIn(datastore); }};
         Outcome out;
         out.ok = tallyhive::Remeasure(
-            services, [&](std::string_view c) { out.output.append(c); }, [&] { return out.loaded = true; },
-            &out.why);
+                     services, [&](std::string_view c) { out.output.append(c); },
+                     [&] { return out.loaded = true; }, &out.why) == RemeasureOutcome::Succeeded;
         return out;
     }
     bool TempIsEmpty() const { return fs::is_empty(temp); }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "platform/Processes.h"
@@ -14,6 +16,9 @@
 namespace tallyhive {
 
 namespace {
+
+// Every run's folder starts with this, so the folders earlier runs left can be found again.
+constexpr std::string_view kFolderPrefix = "tallyhive-run-";
 
 std::string ErrnoText(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
@@ -29,13 +34,8 @@ public:
     char PathSeparator() const override { return '/'; }
 
     bool CreatePrivateFolder(std::string& folder, std::string* why) override {
-        std::string parent = m_parent;
-        if (parent.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            parent = (tmp && *tmp) ? tmp : "/tmp";
-        }
-        while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
-        std::string pattern = parent + "/tallyhive-XXXXXX";
+        const std::string parent = Parent();
+        std::string pattern = parent + "/" + std::string(kFolderPrefix) + "XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         // mkdtemp makes the folder with mode 0700 under a name nobody could have guessed or
@@ -73,10 +73,39 @@ public:
         return std::make_unique<PosixHeldFile>();
     }
 
-    bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+    // A running program's file can be unlinked here, so nothing is ever reported in use.
+    bool RemoveFile(const std::string& path, bool*) override { return ::unlink(path.c_str()) == 0; }
     bool RemoveFolder(const std::string& folder) override { return ::rmdir(folder.c_str()) == 0; }
 
+    std::vector<std::string> EarlierFolders() override {
+        std::vector<std::string> found;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(Parent(), error)) {
+            const std::string name = entry.path().filename().string();
+            if (!name.starts_with(kFolderPrefix)) continue;
+            // The temporary folder is shared: only a real folder of this user's, made as
+            // CreatePrivateFolder makes it, is taken, never a link someone else placed there.
+            struct stat info {};
+            const std::string path = entry.path().string();
+            if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+                (info.st_mode & 07777) != 0700)
+                continue;
+            found.push_back(path);
+        }
+        return found;
+    }
+
 private:
+    std::string Parent() const {
+        std::string parent = m_parent;
+        if (parent.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            parent = (tmp && *tmp) ? tmp : "/tmp";
+        }
+        while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+        return parent;
+    }
+
     std::string m_parent;
 };
 

@@ -86,6 +86,26 @@ TEST(PosixTempFolder, AnUnusableTemporaryFolderIsAClearFailure) {
     }
 }
 
+// The temporary folder is shared with other users: only this user's own run folders are cleared
+// later, never what a link someone placed there points to.
+TEST(PosixTempFolder, EarlierFoldersAreOnlyThisUsersOwnRunFolders) {
+    ScratchFolder parent;
+    ScratchFolder elsewhere;
+    WriteFile(elsewhere / "AssessRunner", "keep me");
+    auto temp = MakeTempFolderService(parent.path());
+    std::string folder;
+    ASSERT_TRUE(temp->CreatePrivateFolder(folder));
+    ASSERT_EQ(::symlink(elsewhere.path().c_str(), (parent / "tallyhive-run-link").c_str()), 0);
+    ASSERT_EQ(::mkdir((parent / "tallyhive-run-open").c_str(), 0755), 0);
+    WriteFile(parent / "tallyhive-run-file", "x");
+    ASSERT_EQ(::mkdir((parent / "another-program").c_str(), 0700), 0);
+
+    EXPECT_EQ(temp->EarlierFolders(), std::vector<std::string>{folder});
+    EXPECT_TRUE(RemoveEarlierRunners(*temp, "AssessRunner"));
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(ReadFile(elsewhere / "AssessRunner"), "keep me");
+}
+
 TEST(PosixTempFolder, WritesAnExecutableWithExactlyTheGivenBytes) {
     ScratchFolder parent;
     auto temp = MakeTempFolderService(parent.path());

@@ -215,6 +215,54 @@ TEST(Win32TempFolder, AFreshFolderAndAFileHeldAgainstReplacement) {
     EXPECT_TRUE(temp->RemoveFolder(other));
 }
 
+// An elevated runner may still run from its file after the interpreter has ended. Windows refuses
+// to delete a file a process was started from; that refusal is what tells the run is still going.
+TEST(Win32TempFolder, AFileAProgramRunsFromIsInUseAndItsFolderIsFoundLater) {
+    const auto plain = MakeTempFolderService();
+    std::string base, why;
+    ASSERT_TRUE(plain->CreatePrivateFolder(base, &why)) << why;
+    const auto temp = MakeTempFolderService(base);
+    std::string folder;
+    ASSERT_TRUE(temp->CreatePrivateFolder(folder, &why)) << why;
+    ASSERT_TRUE(::CreateDirectoryW(win32::Wide(base + "\\not-a-run").c_str(), nullptr));
+
+    // A real program to run: this test's own file, started suspended so it does nothing.
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    win32::FileHandle source(
+        ::CreateFileW(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(source.Valid());
+    LARGE_INTEGER size{};
+    ASSERT_TRUE(::GetFileSizeEx(source.Get(), &size));
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    ASSERT_TRUE(::ReadFile(source.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr));
+    ASSERT_EQ(read, bytes.size());
+    const std::string path = folder + "\\AssessRunner.exe";
+    ASSERT_TRUE(temp->WriteExecutable(path, bytes, &why)) << why;  // released at once
+
+    std::wstring commandLine = L"\"" + win32::Wide(path) + L"\" --gtest_list_tests";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                 nullptr, nullptr, &startup, &started));
+    const win32::KernelHandle process(started.hProcess);
+    const win32::KernelHandle thread(started.hThread);
+
+    bool inUse = false;
+    EXPECT_FALSE(temp->RemoveFile(path, &inUse));
+    EXPECT_TRUE(inUse) << "the running program's file";
+    EXPECT_EQ(temp->EarlierFolders(), std::vector<std::string>{folder}) << "only the run's own folder";
+
+    ::TerminateProcess(process.Get(), 1);
+    ASSERT_EQ(::WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(RemoveEarlierRunners(*temp, "AssessRunner.exe")) << "gone once the program has ended";
+    EXPECT_TRUE(temp->EarlierFolders().empty());
+    EXPECT_TRUE(::RemoveDirectoryW(win32::Wide(base + "\\not-a-run").c_str()));
+    EXPECT_TRUE(plain->RemoveFolder(base));
+}
+
 TEST(Win32EncodeExactly, OnlyTextTheCodePageHoldsExactly) {
     struct Case {
         const wchar_t* text;

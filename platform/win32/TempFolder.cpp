@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/Processes.h"
 #include "platform/win32/Handles.h"
@@ -15,7 +16,11 @@ namespace tallyhive {
 namespace {
 
 using win32::FileHandle;
+using win32::FindHandle;
 using win32::Wide;
+
+// Every run's folder starts with this, so the folders earlier runs left can be found again.
+constexpr wchar_t kFolderPrefix[] = L"tallyhive-run-";
 
 class HeldWin32File final : public HeldFile {
 public:
@@ -50,20 +55,14 @@ public:
     char PathSeparator() const override { return '\\'; }
 
     bool CreatePrivateFolder(std::string& folder, std::string* why) override {
-        std::wstring parent = Wide(m_parent);
-        if (parent.empty()) {
-            wchar_t buffer[MAX_PATH + 1] = {};
-            const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-            if (length == 0 || length > MAX_PATH) {
-                if (why) *why = "the temporary folder is unknown";
-                return false;
-            }
-            parent.assign(buffer, length);
+        std::wstring parent;
+        if (!Parent(parent)) {
+            if (why) *why = "the temporary folder is unknown";
+            return false;
         }
-        if (!parent.empty() && parent.back() != L'\\') parent += L'\\';
         // A name nobody has yet: created, not found, so an existing folder is never reused.
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            const std::wstring candidate = parent + L"tallyhive-" + std::to_wstring(::GetCurrentProcessId()) +
+            const std::wstring candidate = parent + kFolderPrefix + std::to_wstring(::GetCurrentProcessId()) +
                                            L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
                                            std::to_wstring(attempt);
             if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
@@ -117,13 +116,51 @@ public:
         return std::make_unique<HeldWin32File>(std::move(held));
     }
 
-    bool RemoveFile(const std::string& path) override { return ::DeleteFileW(Wide(path).c_str()) != 0; }
+    bool RemoveFile(const std::string& path, bool* inUse) override {
+        if (::DeleteFileW(Wide(path).c_str())) return true;
+        // A file a running program was started from is mapped as its image: DeleteFile fails with
+        // access denied (a sharing violation while a handle without delete sharing is open). In a
+        // folder only this user can enter, both mean a program still uses the file.
+        const DWORD error = ::GetLastError();
+        if (inUse && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)) *inUse = true;
+        return false;
+    }
 
     bool RemoveFolder(const std::string& folder) override {
         return ::RemoveDirectoryW(Wide(folder).c_str()) != 0;
     }
 
+    std::vector<std::string> EarlierFolders() override {
+        std::vector<std::string> found;
+        std::wstring parent;
+        if (!Parent(parent)) return found;
+        WIN32_FIND_DATAW entry{};
+        const FindHandle search(::FindFirstFileExW((parent + kFolderPrefix + L"*").c_str(), FindExInfoBasic,
+                                                   &entry, FindExSearchLimitToDirectories, nullptr, 0));
+        if (!search.Valid()) return found;
+        do {
+            // Limiting the search to folders is only a hint; links are never followed.
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                found.push_back(win32::Narrow(parent + entry.cFileName));
+        } while (::FindNextFileW(search.Get(), &entry));
+        return found;
+    }
+
 private:
+    // The folder the private folders are made in, with a separator at its end.
+    bool Parent(std::wstring& parent) const {
+        parent = Wide(m_parent);
+        if (parent.empty()) {
+            wchar_t buffer[MAX_PATH + 1] = {};
+            const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+            if (length == 0 || length > MAX_PATH) return false;
+            parent.assign(buffer, length);
+        }
+        if (!parent.empty() && parent.back() != L'\\') parent += L'\\';
+        return true;
+    }
+
     std::string m_parent;
 };
 

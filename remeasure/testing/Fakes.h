@@ -1,6 +1,7 @@
 #pragma once
 // Fakes of the process and temporary-folder services, for the tests of the re-measure logic and the
 // runner. Test targets only.
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -21,6 +22,9 @@ struct InterpreterScript {
     std::optional<std::uint32_t> exitCode = 0;
     // A writer that never stops (a background program holding the pipe): every read gives this.
     std::string endlessOutput;
+    // Called with each piece of input the interpreter takes, as it would start the program a line
+    // names (a test marks the runner as running from its file here).
+    std::function<void(std::string_view)> onInput;
 };
 
 // Everything the routine did to the fake, in order.
@@ -40,6 +44,7 @@ public:
         m_log.events.push_back("write");
         if (m_script.writeFails || m_inputClosed) return false;
         m_log.input.append(text);
+        if (m_script.onInput) m_script.onInput(text);
         return true;
     }
     void CloseInput() override {
@@ -107,7 +112,10 @@ private:
 };
 
 // A temporary folder kept in memory. It checks the order the real platforms need: the written file
-// is released before it is removed, and the folder is removed only once it is empty.
+// is released before it is removed, and the folder is removed only once it is empty. A file a
+// program runs from cannot be removed, as on Windows: "The DeleteFile function fails if an
+// application attempts to delete a file that has other handles open for normal I/O or as a
+// memory-mapped file" (DeleteFile function, Remarks), and a running program's file is mapped.
 class FakeTempFolders final : public TempFolderService {
 public:
     bool folderFails = false;
@@ -116,8 +124,10 @@ public:
 
     std::set<std::string> folders;
     std::map<std::string, std::string> files;
+    std::set<std::string> running;  // files a program still runs from
     std::vector<std::string> events;
     std::string lastWritten;
+    std::string lastWrittenPath;
     int held = 0;
 
     char PathSeparator() const override { return '/'; }
@@ -144,12 +154,17 @@ public:
         }
         files[path] = content;
         lastWritten = content;
+        lastWrittenPath = path;
         ++held;
         return std::make_unique<Held>(*this);
     }
-    bool RemoveFile(const std::string& path) override {
+    bool RemoveFile(const std::string& path, bool* inUse) override {
         events.push_back("remove-file");
         if (held > 0) throw std::logic_error("the runner file was removed while still held");
+        if (running.count(path) && files.count(path)) {
+            if (inUse) *inUse = true;
+            return false;
+        }
         return files.erase(path) > 0;
     }
     bool RemoveFolder(const std::string& folder) override {
@@ -159,6 +174,10 @@ public:
         for (const auto& [path, content] : files)
             if (path.rfind(name + "/", 0) == 0) return false;  // rmdir refuses a folder that is not empty
         return folders.erase(name) > 0;
+    }
+    std::vector<std::string> EarlierFolders() override {
+        events.push_back("earlier-folders");
+        return {folders.begin(), folders.end()};
     }
 
 private:
