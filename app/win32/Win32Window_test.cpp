@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/WindowFitting.h"
-#include "app/win32/testing/FakeDesktop.h"
 #include "app/win32/WindowIcons.h"
+#include "app/win32/testing/FakeDesktop.h"
 #include "platform/win32/Handles.h"
 
 namespace tallyhive {
@@ -125,6 +125,8 @@ TEST(Win32Window, FittingKeepsTheShowStateAndNeverActivates) {
         EXPECT_EQ(desktop.normal.top, 100);
         EXPECT_EQ(desktop.state, c.state);
         EXPECT_EQ(desktop.activations, 0);
+    }
+}
 
 // The program's icon for its window, at the large size (Alt+Tab) and the small one (the caption), from
 // the program's own resources. (Wine here has no display to make a window the icons could be read
