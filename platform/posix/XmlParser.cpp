@@ -240,6 +240,14 @@ private:
         std::string_view name;
         if (!Name(name)) return false;
         m_attributes.clear();
+        const bool ok = StartTagRest(name);
+        // The repeats among many attributes are looked for once the tag is read, as far as it was
+        // read: the first repeat comes before anything else refused in the tag, so it is named first.
+        if (m_attributes.size() > kFewAttributes && !NoRepeatedAttribute()) return false;
+        return ok;
+    }
+
+    bool StartTagRest(std::string_view name) {
         for (;;) {
             const bool spaced = SkipSpace();
             if (m_pos >= m_text.size()) return Fail("a start tag does not end");
@@ -256,8 +264,11 @@ private:
             if (!spaced) return Fail("white space is missing between attributes");
             std::string_view attribute;
             if (!Name(attribute)) return false;
-            if (std::find(m_attributes.begin(), m_attributes.end(), attribute) != m_attributes.end())
-                return Fail("attribute \"" + std::string(attribute.substr(0, 64)) + "\" is repeated");
+            // A few attributes, as every real file has, are compared with each other at once; beyond
+            // that the comparison of each with all before it would grow with the square of their number.
+            if (m_attributes.size() < kFewAttributes &&
+                std::find(m_attributes.begin(), m_attributes.end(), attribute) != m_attributes.end())
+                return RepeatedAttribute(attribute);
             m_attributes.push_back(attribute);
             SkipSpace();
             if (m_pos >= m_text.size() || m_text[m_pos] != '=')
@@ -276,10 +287,34 @@ private:
         }
     }
 
+    bool RepeatedAttribute(std::string_view attribute) {
+        m_pos = static_cast<std::size_t>(attribute.data() + attribute.size() - m_text.data());
+        return Fail("attribute \"" + std::string(attribute.substr(0, 64)) + "\" is repeated");
+    }
+
+    // Sorting the names (n log n, whatever they are made of) finds every repeat; the one refused is
+    // the earliest second occurrence, where a check of each name against those before it would stop.
+    bool NoRepeatedAttribute() {
+        m_sorted.assign(m_attributes.begin(), m_attributes.end());
+        std::sort(m_sorted.begin(), m_sorted.end(), [](std::string_view a, std::string_view b) {
+            const int order = a.compare(b);
+            return order < 0 || (order == 0 && a.data() < b.data());
+        });
+        const std::string_view* first = nullptr;
+        for (std::size_t i = 1; i < m_sorted.size(); ++i) {
+            if (m_sorted[i] == m_sorted[i - 1] && (!first || m_sorted[i].data() < first->data()))
+                first = &m_sorted[i];
+        }
+        return !first || RepeatedAttribute(*first);
+    }
+
+    static constexpr std::size_t kFewAttributes = 16;
+
     std::string_view m_text;
     std::size_t m_pos = 0;
     std::vector<std::string_view> m_open;
-    std::vector<std::string_view> m_attributes;
+    std::vector<std::string_view> m_attributes;  // of the start tag being read, in document order
+    std::vector<std::string_view> m_sorted;
     std::string* m_why = nullptr;
 };
 
