@@ -90,11 +90,31 @@ bool CAssessmentResult::Clear() {
     directXVersion.clear();
     execDateText.clear();
     execTime = 0;
+    m_open.clear();
+    return true;
+}
+
+bool CAssessmentResult::IsDated(const std::string& path) {
+    // A path that does not continue the innermost open one (its end was not reported) starts afresh.
+    while (!m_open.empty() && (m_open.back().length >= path.size() || path[m_open.back().length] != '.'))
+        m_open.pop_back();
+    // The name holds no dot, so it lies either in the parent's path or in the part added below it.
+    const bool dated =
+        m_open.empty()
+            ? path.find("ExecDateTOD") != std::string::npos
+            : m_open.back().dated || path.find("ExecDateTOD", m_open.back().length) != std::string::npos;
+    m_open.push_back({path.size(), dated});
+    return dated;
+}
+
+bool CAssessmentResult::OnElementEnd(const std::string& path) {
+    if (!m_open.empty() && m_open.back().length == path.size()) m_open.pop_back();
     return true;
 }
 
 bool CAssessmentResult::OnElement(const std::string& path, const ElementText& text,
                                   const AttributeMap& attributes) {
+    const bool dated = IsDated(path);
     for (const TextRow& row : kTextRows) {
         if (path == row.path) {
             this->*row.field = text.Get();
@@ -118,7 +138,7 @@ bool CAssessmentResult::OnElement(const std::string& path, const ElementText& te
         (path == kDimmManufacturerPath ? dimmManufacturers : dimmPartNumbers).back() = text.Get();
         return true;
     }
-    if (path.find("ExecDateTOD") != std::string::npos) {
+    if (dated) {
         const std::string friendly = RemoveDayNames(std::string(AttributeValue(attributes, "Friendly")));
         LocalDateTime fields;
         if (m_time->ParseDateText(friendly, fields)) {
@@ -129,7 +149,9 @@ bool CAssessmentResult::OnElement(const std::string& path, const ElementText& te
                 execTime = seconds;
             }
         }
-        execDateText = text.Get();
+        // An element below this one is dated too and comes next: its text is the one kept, and taking
+        // each enclosing element's whole text first would cost the depth times the text.
+        if (!text.HasChildElement()) execDateText = text.Get();
         return true;
     }
     return true;

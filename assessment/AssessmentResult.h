@@ -45,6 +45,7 @@ public:
 
     bool Clear();
     bool OnElement(const std::string& path, const ElementText& text, const AttributeMap& attributes) override;
+    bool OnElementEnd(const std::string& path) override;
 
     // The moment of the assessment: the date of execTime with the time of day of execDateText.
     // Zero, or a value that fails the consistency check, when it cannot be formed.
@@ -57,7 +58,16 @@ public:
     bool ScoresWithin(double lowest, double highest) const;
 
 private:
+    bool IsDated(const std::string& path);
+
     const TimeService* m_time;
+    // The elements open around the one reported: the length of each one's path and whether it names
+    // the execution date, so that a deep path is not searched again for each element below it.
+    struct OpenPath {
+        std::size_t length;
+        bool dated;
+    };
+    std::vector<OpenPath> m_open;
 };
 
 // The six scores by field name, in the order the range check reads them.

@@ -26,6 +26,14 @@ const std::string& ElementText::Get() const {
     return *m_text;
 }
 
+bool ElementText::HasChildElement() const {
+    // Adjacent character data is one node, so the loop ends at the first or second node below.
+    const XmlNode& element = m_tree.nodes[m_index];
+    for (std::uint32_t i = m_index + 1; i < element.end; ++i)
+        if (m_tree.nodes[i].kind == XmlNode::Kind::Element) return true;
+    return false;
+}
+
 bool CXmlElementHandler::OnElement(const std::string&, const ElementText&, const AttributeMap&) {
     return true;
 }
@@ -72,16 +80,20 @@ bool MayHoldVariant(std::string_view text) {
 }
 
 // Reports the elements of a parsed document in document order without recursion: the tree is
-// flat, so an element's end is reported once the walk reaches the end of its run of nodes.
+// flat, so an element's end is reported once the walk reaches the end of its run of nodes. One path
+// is grown and cut back as the walk goes down and up, so that a long path is never copied for each
+// element below it.
 void Walk(const XmlTree& tree, CXmlElementHandler& handler) {
     struct Open {
         std::uint32_t end;
-        std::string path;
+        std::size_t parentPathLength;
     };
     std::vector<Open> open;
+    std::string path;
     const auto closeUpTo = [&](std::uint32_t index) {
         while (!open.empty() && open.back().end <= index) {
-            handler.OnElementEnd(open.back().path);
+            handler.OnElementEnd(path);
+            path.resize(open.back().parentPathLength);
             open.pop_back();
         }
     };
@@ -90,13 +102,14 @@ void Walk(const XmlTree& tree, CXmlElementHandler& handler) {
         closeUpTo(i);
         const XmlNode& node = tree.nodes[i];
         if (node.kind != XmlNode::Kind::Element) continue;
-        std::string name = NormalizeCharacterVariants(node.value);
-        std::string path = open.empty() ? std::move(name) : open.back().path + "." + name;
+        const std::size_t parentPathLength = path.size();
+        if (!open.empty()) path += '.';
+        path += NormalizeCharacterVariants(node.value);
         AttributeMap attributes;
         for (const auto& [key, value] : node.attributes) attributes.insert_or_assign(key, value);
         const ElementText text(tree, i);
         handler.OnElement(path, text, attributes);
-        open.push_back({node.end, std::move(path)});
+        open.push_back({node.end, parentPathLength});
     }
     closeUpTo(count);
 }

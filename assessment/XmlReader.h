@@ -24,6 +24,8 @@ class ElementText {
 public:
     ElementText(const XmlTree& tree, std::uint32_t index) : m_tree(tree), m_index(index) {}
     const std::string& Get() const;
+    // True when an element lies below this one: the walk reports it next.
+    bool HasChildElement() const;
 
 private:
     const XmlTree& m_tree;
