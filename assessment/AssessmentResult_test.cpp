@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "assessment/testing/Fakes.h"
+#include "platform/Platform.h"
 
 namespace tallyhive {
 namespace {
@@ -337,6 +338,42 @@ TEST(AssessmentRecord, AnInfiniteScoreFailsEvenUnboundedRanges) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.score);
         EXPECT_EQ(ScoreWithin(c.score, -infinity, infinity), c.within);
+    }
+}
+
+// The execution date is the text of the last element, in document order, whose path holds
+// "ExecDateTOD": every element below a dated one is dated too, and dating ends with that element.
+TEST(AssessmentRecord, TheDatedTextIsTheLastDatedElementsThroughADocument) {
+    struct Case {
+        const char* document;
+        const char* want;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"<WinSAT><SystemEnvironment><ExecDateTOD>1:2</ExecDateTOD></SystemEnvironment></WinSAT>", "1:2",
+         "one dated element"},
+        {"<WinSAT><ExecDateTOD>a<x>b</x>c</ExecDateTOD></WinSAT>", "b", "the child comes after its parent"},
+        {"<WinSAT><ExecDateTOD><p><q>5</q></p><r/></ExecDateTOD></WinSAT>", "", "the last child is empty"},
+        {"<WinSAT><ExecDateTOD>1</ExecDateTOD><Other><y>2</y></Other></WinSAT>", "1",
+         "dating ends with the element"},
+        {"<WinSAT><ExecDateTOD>1</ExecDateTOD><abcdefghijk.x>2</abcdefghijk.x></WinSAT>", "1",
+         "dating ends, though the next path continues this one's with a dot"},
+        {"<WinSAT><a.ExecDateTOD.b>3</a.ExecDateTOD.b><c>4</c></WinSAT>", "3", "a name with dots in it"},
+        {"<WinSAT><Deep><Deeper/></Deep><XExecDateTODY>6</XExecDateTODY></WinSAT>", "6",
+         "after a deeper sibling, inside a longer name"},
+        {"<WinSAT><ExecDateTOD>7</ExecDateTOD><ExecDateTOD>8<z/></ExecDateTOD></WinSAT>", "",
+         "the second of two siblings"},
+    };
+    FakeFileService files;
+    FakeTimeService time{0};
+    const std::unique_ptr<XmlParser> xml = MakeXmlParser();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        CAssessmentResult record(time);
+        CXmlForwardingReader reader(files, *xml, record);
+        std::string why;
+        ASSERT_TRUE(reader.LoadBytes(c.document, &why)) << why;
+        EXPECT_EQ(record.execDateText, c.want);
     }
 }
 

@@ -105,5 +105,37 @@ TEST(PosixXmlParser, RefusesWhatIsNotWellFormed) {
     }
 }
 
+// Past a few attributes, repeats are looked for once the tag is read: the refusal must still name
+// the repeat a reader meets first, not the first in another order, nor a later fault of the tag.
+TEST(PosixXmlParser, AmongManyAttributesNamesTheFirstRepeat) {
+    std::string many = "<a";
+    for (int i = 0; i < 40; ++i) many += " k" + std::to_string(i) + "=\"1\"";
+    struct Case {
+        std::string document;
+        const char* named;  // nullptr: read
+        const char* why;
+    };
+    const Case cases[] = {
+        {many + "/>", nullptr, "forty different names, \"k1\" a prefix of \"k10\""},
+        {many + " k39=\"2\"/>", "\"k39\"", "the last name again"},
+        {many + " k7=\"2\" k3=\"2\"/>", "\"k7\"", "the earlier of two repeats, not the one sorting first"},
+        {many + " k5=\"2\" j=1/>", "\"k5\"", "a repeat before an unquoted value"},
+        {many + " k5=\"2\" j=\"1\"", "\"k5\"", "a repeat in a tag that does not end"},
+        {many + " k5=\"2\" k5=\"3\"/>", "\"k5\"", "a name three times"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        XmlTree tree;
+        std::string why;
+        const bool read = MakeXmlParser()->Parse(c.document, tree, &why);
+        if (!c.named) {
+            EXPECT_TRUE(read) << why;
+            continue;
+        }
+        EXPECT_FALSE(read);
+        EXPECT_NE(why.find(std::string("attribute ") + c.named + " is repeated"), std::string::npos) << why;
+    }
+}
+
 }  // namespace
 }  // namespace tallyhive
