@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -294,16 +295,23 @@ private:
 
     // Sorting the names (n log n, whatever they are made of) finds every repeat; the one refused is
     // the earliest second occurrence, where a check of each name against those before it would stop.
+    // The names are ordered by their hash first, so that most comparisons are of two numbers; equal
+    // hashes fall back to the names themselves, so colliding names cost time only, never a wrong answer.
     bool NoRepeatedAttribute() {
-        m_sorted.assign(m_attributes.begin(), m_attributes.end());
-        std::sort(m_sorted.begin(), m_sorted.end(), [](std::string_view a, std::string_view b) {
-            const int order = a.compare(b);
-            return order < 0 || (order == 0 && a.data() < b.data());
+        m_sorted.clear();
+        for (std::string_view name : m_attributes)
+            m_sorted.push_back({std::hash<std::string_view>{}(name), name});
+        std::sort(m_sorted.begin(), m_sorted.end(), [](const HashedName& a, const HashedName& b) {
+            if (a.hash != b.hash) return a.hash < b.hash;
+            const int order = a.name.compare(b.name);
+            return order < 0 || (order == 0 && a.name.data() < b.name.data());
         });
         const std::string_view* first = nullptr;
         for (std::size_t i = 1; i < m_sorted.size(); ++i) {
-            if (m_sorted[i] == m_sorted[i - 1] && (!first || m_sorted[i].data() < first->data()))
-                first = &m_sorted[i];
+            const std::string_view name = m_sorted[i].name;
+            if (m_sorted[i].hash == m_sorted[i - 1].hash && name == m_sorted[i - 1].name &&
+                (!first || name.data() < first->data()))
+                first = &m_sorted[i].name;
         }
         return !first || RepeatedAttribute(*first);
     }
@@ -314,7 +322,11 @@ private:
     std::size_t m_pos = 0;
     std::vector<std::string_view> m_open;
     std::vector<std::string_view> m_attributes;  // of the start tag being read, in document order
-    std::vector<std::string_view> m_sorted;
+    struct HashedName {
+        std::size_t hash;
+        std::string_view name;
+    };
+    std::vector<HashedName> m_sorted;
     std::string* m_why = nullptr;
 };
 
