@@ -37,6 +37,18 @@ std::string_view CommandFailureMessage(std::string_view uiLanguage) {
     return "The command could not be completed.";
 }
 
+std::string StartFailureMessage(std::string_view uiLanguage, StartFailure failure, std::string_view detail) {
+    const std::string shown(detail);
+    if (uiLanguage == "ja") {
+        if (failure == StartFailure::NoOle)
+            return "OLEを初期化できないため、TALLYHIVEを起動できません。(" + shown + ")";
+        return "Webブラウザーコントロールを使えないため、TALLYHIVEを起動できません。(" + shown + ")";
+    }
+    if (failure == StartFailure::NoOle)
+        return "TALLYHIVE cannot start: OLE cannot be initialised (" + shown + ").";
+    return "TALLYHIVE cannot start: " + shown + ".";
+}
+
 std::string OutdatedVersionQuestion(std::string_view uiLanguage, std::string_view programVersion) {
     const std::string version(programVersion);
     if (uiLanguage == "ja") {

@@ -225,6 +225,32 @@ TEST(RemeasureFailureMessage, SpeaksTheUsersLanguage) {
     EXPECT_EQ(RemeasureFailureMessage("ja"), "再計測に失敗しました。");
 }
 
+TEST(StartFailureMessage, SpeaksTheUsersLanguageAroundTheSystemsReason) {
+    struct Case {
+        const char* language;
+        StartFailure failure;
+        const char* detail;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"en", StartFailure::NoOle, "0x8001010E",
+         "TALLYHIVE cannot start: OLE cannot be initialised (0x8001010E)."},
+        {"ja", StartFailure::NoOle, "0x8001010E",
+         "OLEを初期化できないため、TALLYHIVEを起動できません。(0x8001010E)"},
+        {"en", StartFailure::NoBrowserControl, "the web browser control cannot be created (0x80040154)",
+         "TALLYHIVE cannot start: the web browser control cannot be created (0x80040154)."},
+        {"ja", StartFailure::NoBrowserControl, "the web browser control cannot be created (0x80040154)",
+         "Webブラウザーコントロールを使えないため、TALLYHIVEを起動できません。(the web browser control "
+         "cannot "
+         "be created (0x80040154))"},
+        {"fr", StartFailure::NoOle, "0x1", "TALLYHIVE cannot start: OLE cannot be initialised (0x1)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.want);
+        EXPECT_EQ(StartFailureMessage(c.language, c.failure, c.detail), c.want);
+    }
+}
+
 TEST(PageCommands, RemeasureReportsEitherFailure) {
     struct Case {
         bool measures;

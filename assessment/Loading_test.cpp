@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assessment/AssessmentResult.h"
+#include "assessment/SystemFacts.h"
 #include "assessment/testing/Documents.h"
 #include "assessment/testing/Fakes.h"
 #include "platform/Platform.h"
@@ -100,6 +101,46 @@ TEST(SelectNewestFormal, TheLatestCreationTimeWins) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         EXPECT_EQ(SelectNewestFormal("/ds", '/', c.entries, time), "/ds/" + c.want);
+    }
+}
+
+// The clocks change twice a year: a file written 20 minutes after another, with the change between
+// them, is the newer one, whatever its local time reads. Measuring again compares these same seconds.
+TEST(SelectNewestFormal, ALaterFileWinsAcrossTheClockChanges) {
+    using Change = FakeTimeService::ClockChange;
+    constexpr std::int64_t kHour = 3600;
+    // 2026 in New York (UTC-5, daylight saving UTC-4) and Berlin (UTC+1, daylight saving UTC+2).
+    const std::int64_t newYorkSpring = 1'772'953'200;  // 8 March 07:00 UTC, 02:00 local becomes 03:00
+    const std::int64_t newYorkAutumn = 1'793'512'800;  // 1 November 06:00 UTC, 02:00 local becomes 01:00
+    const std::int64_t berlinSpring = 1'774'746'000;   // 29 March 01:00 UTC, 02:00 local becomes 03:00
+    const std::int64_t berlinAutumn = 1'792'890'000;   // 25 October 01:00 UTC, 03:00 local becomes 02:00
+    const std::vector<Change> newYork{{newYorkSpring, -4 * kHour}, {newYorkAutumn, -5 * kHour}};
+    const std::vector<Change> berlin{{berlinSpring, 2 * kHour}, {berlinAutumn, kHour}};
+    struct Case {
+        std::int64_t standardOffset;
+        const std::vector<Change>* changes;
+        std::int64_t change;
+        const char* why;
+    };
+    const Case cases[] = {
+        {-5 * kHour, &newYork, newYorkAutumn, "New York, clocks back: 01:10 is after 01:50"},
+        {-5 * kHour, &newYork, newYorkSpring, "New York, clocks forward: 03:10 is 20 minutes after 01:50"},
+        {kHour, &berlin, berlinAutumn, "Berlin, clocks back: 02:10 is after 02:50"},
+        {kHour, &berlin, berlinSpring, "Berlin, clocks forward: 03:10 is 20 minutes after 01:50"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        FakeTimeService time(c.standardOffset);
+        time.changes = *c.changes;
+        const std::int64_t earlier = c.change - 10 * 60;
+        const std::int64_t later = c.change + 10 * 60;
+        EXPECT_GT(ComparableSeconds(later, time), ComparableSeconds(earlier, time));
+        EXPECT_EQ(SelectNewestFormal("/ds", '/',
+                                     {{Entry("a Formal.xml", later), Entry("b Formal.xml", earlier)}}, time),
+                  "/ds/a Formal.xml");
+        EXPECT_EQ(SelectNewestFormal("/ds", '/',
+                                     {{Entry("b Formal.xml", earlier), Entry("a Formal.xml", later)}}, time),
+                  "/ds/a Formal.xml");
     }
 }
 

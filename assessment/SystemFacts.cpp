@@ -43,6 +43,17 @@ bool DifferenceWithin(std::int64_t a, std::int64_t b, std::uint64_t tolerance, s
                          std::to_string(tolerance) + ")");
 }
 
+// A file time as local calendar fields and back, as the execution time inside the file is formed
+// from its local fields: the two then compare alike even in the hour the clocks repeat. Zero before
+// 1900 or when the platform cannot convert it.
+std::int64_t LocalFieldSeconds(std::int64_t utcSeconds, const TimeService& time) {
+    LocalDateTime fields;
+    if (!time.ToLocal(utcSeconds, fields) || fields.year < 1900) return 0;
+    std::int64_t seconds = 0;
+    if (!time.FromLocal(fields, seconds)) return 0;
+    return seconds;
+}
+
 }  // namespace
 
 WindowsVersion WindowsVersionOf(const CAssessmentResult& record) {
@@ -79,11 +90,12 @@ void ProbeDirectXVersion(CAssessmentResult& record, ModuleService& modules) {
 }
 
 std::int64_t ComparableSeconds(std::int64_t utcSeconds, const TimeService& time) {
+    // The local fields only decide whether the time counts at all (a date the user could be shown,
+    // from 1900 on); the order is the instants' own. Local fields and back would read the hour the
+    // clocks repeat in autumn twice, and a file written later would compare as older.
     LocalDateTime fields;
     if (!time.ToLocal(utcSeconds, fields) || fields.year < 1900) return 0;
-    std::int64_t seconds = 0;
-    if (!time.FromLocal(fields, seconds)) return 0;
-    return seconds;
+    return utcSeconds;
 }
 
 bool IsConsistentWithFile(const CAssessmentResult& record, const std::string& path, FileService& files,
@@ -91,8 +103,8 @@ bool IsConsistentWithFile(const CAssessmentResult& record, const std::string& pa
     FileTimes times;
     if (path.empty()) return Fail(why, "no assessment file was given");
     if (!files.GetFileTimes(path, times)) return Fail(why, "cannot read the times of " + path);
-    const std::int64_t lastWrite = ComparableSeconds(times.lastWriteUtc, time);
-    const std::int64_t creation = ComparableSeconds(times.creationUtc, time);
+    const std::int64_t lastWrite = LocalFieldSeconds(times.lastWriteUtc, time);
+    const std::int64_t creation = LocalFieldSeconds(times.creationUtc, time);
     const std::int64_t execution = record.GetExecDateTime();
 
     if (!DifferenceWithin(lastWrite, creation, kFileTimesTolerance, "last-write and creation times", why))

@@ -35,9 +35,9 @@ const WindowsScoreRange* ScoreRangeOf(std::string_view productName);
 // Sets record.directXVersion to the highest d3dN.dll (N = 8..12) that loads; unchanged when none does.
 void ProbeDirectXVersion(CAssessmentResult& record, ModuleService& modules);
 
-// A file time reduced to whole seconds the way the selection and the check compare them: through
-// local calendar fields and back, daylight saving decided by the runtime; zero before 1900 or when
-// the platform cannot convert it.
+// A file time as the newest-file selection and measuring again compare it: the instant itself, so a
+// later file is newer across a change of the clocks; zero when its local date is before 1900 or the
+// platform cannot convert it, so such a time never beats a real one.
 std::int64_t ComparableSeconds(std::int64_t utcSeconds, const TimeService& time);
 
 // True when the file's own times agree with each other and with the execution time inside it, the

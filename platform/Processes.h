@@ -10,7 +10,7 @@
 namespace tallyhive {
 
 // `interpreter` names the interpreter to start; when empty the platform's rule applies (POSIX:
-// $SHELL, or /bin/sh when that is unset or empty; Windows: %ComSpec%).
+// /bin/sh, whatever the user's login shell; Windows: %ComSpec%).
 std::unique_ptr<ProcessService> MakeProcessService(const std::string& interpreter = {});
 
 // `parent` replaces the user's temporary folder (tests); when empty, POSIX uses $TMPDIR or /tmp and

@@ -123,6 +123,45 @@ def imports(path):
     return result
 
 
+def utf16_field(data, at):
+    """A name or ordinal field of a dialog template: (value, offset after it)."""
+    first = struct.unpack_from("<H", data, at)[0]
+    if first == 0xFFFF:
+        return struct.unpack_from("<H", data, at + 2)[0], at + 4
+    end = at
+    while struct.unpack_from("<H", data, end)[0] != 0:
+        end += 2
+    return data[at:end].decode("utf-16-le"), end + 2
+
+
+def dialog_template(data):
+    """The frame of an extended dialog template (DLGTEMPLATEEX): its size, styles and font."""
+    version, signature, _, ex_style, style, _, _, _, cx, cy = struct.unpack_from("<HHIIIHhhhh", data, 0)
+    assert (version, signature) == (1, 0xFFFF), "the dialog is not an extended template (DIALOGEX)"
+    at = 26
+    _, at = utf16_field(data, at)  # menu
+    _, at = utf16_field(data, at)  # window class
+    _, at = utf16_field(data, at)  # title
+    assert style & 0x40, "the dialog names no font (DS_SETFONT)"
+    points, weight, italic, charset = struct.unpack_from("<HHBB", data, at)
+    face, _ = utf16_field(data, at + 6)
+    return {"size": (cx, cy), "style": style, "exstyle": ex_style, "font": (face, points, charset),
+            "weight": weight, "italic": italic}
+
+
+# The main window: its size in dialog units, the Japanese UI font and the window's styles
+# (WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT; WS_EX_APPWINDOW).
+MAIN_DIALOG = {"size": (296, 229), "style": 0x90CC0040, "exstyle": 0x00040000, "font": ("MS UI Gothic", 9, 1)}
+
+
+def check_main_dialog(template):
+    dialog = dialog_template(template)
+    for key, want in MAIN_DIALOG.items():
+        got = dialog[key]
+        shown = f"0x{got:08X} instead of 0x{want:08X}" if isinstance(want, int) else f"{got} instead of {want}"
+        assert got == want, f"dialog 102: {key} is {shown}"
+
+
 def check_runs_on_vista(path):
     data = open(path, "rb").read()
     machine = pe_layout(data)[0]
@@ -147,6 +186,7 @@ def main():
     assert b"asInvoker" in found[("MANIFEST", 1)] and b"Common-Controls" in found[("MANIFEST", 1)]
     assert b"res:/PNG/#130" in found[("HTML", 134)], "the agreement page reads its pictures from the resources"
     assert found[("PNG", 130)].startswith(b"\x89PNG"), "the banner is a PNG"
+    check_main_dialog(found[("DIALOG", 102)])
     version_block = found[("VERSION", 1)]
     for text in ("000004b0", "ProductVersion", "FileVersion", version):
         assert text.encode("utf-16-le") in version_block, f"{text} not in the version block"

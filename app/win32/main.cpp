@@ -13,6 +13,7 @@
 
 #include "app/Addresses.h"
 #include "app/EventQueue.h"
+#include "app/Messages.h"
 #include "app/TallyhiveApp.h"
 #include "app/TallyhiveDlg.h"
 #include "app/win32/BrowserHost.h"
@@ -190,7 +191,8 @@ void Win32ProgramWindow::OnInitDialog(HWND dialog) {
     m_browser = std::make_unique<BrowserHost>(dialog, callbacks);
     std::string why;
     if (!m_browser->Create(why)) {
-        m_ui.ShowMessage(ProgramCaption(m_program.ProgramPath()), "TALLYHIVE cannot start: " + why + ".",
+        m_ui.ShowMessage(ProgramCaption(m_program.ProgramPath()),
+                         StartFailureMessage(UiLanguage(), StartFailure::NoBrowserControl, why),
                          MessageKind::Warning);
         m_browser.reset();
         ::DestroyWindow(dialog);
@@ -290,10 +292,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         const win32::OleApartment ole;
         if (!ole.Usable()) {
             // The browser control cannot be embedded without it.
-            ui.ShowMessage(
-                ProgramCaption(program.ProgramPath()),
-                "TALLYHIVE cannot start: OLE cannot be initialised (" + HresultText(ole.Result()) + ").",
-                MessageKind::Warning);
+            ui.ShowMessage(ProgramCaption(program.ProgramPath()),
+                           StartFailureMessage(UiLanguage(), StartFailure::NoOle, HresultText(ole.Result())),
+                           MessageKind::Warning);
             return;
         }
         ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);

@@ -155,9 +155,16 @@ bool FakeFileService::ReadRegularFile(const std::string& path, std::size_t maxBy
     return true;
 }
 
+std::int64_t FakeTimeService::OffsetAt(std::int64_t utcSeconds) const {
+    std::int64_t offset = offsetSeconds;
+    for (const ClockChange& change : changes)
+        if (utcSeconds >= change.fromUtc) offset = change.offsetSeconds;
+    return offset;
+}
+
 bool FakeTimeService::ToLocal(std::int64_t utcSeconds, LocalDateTime& out) const {
     std::int64_t local = 0;
-    if (__builtin_add_overflow(utcSeconds, offsetSeconds, &local)) return false;
+    if (__builtin_add_overflow(utcSeconds, OffsetAt(utcSeconds), &local)) return false;
     // Local time is UTC shifted by the offset: the calendar fields of the shifted instant.
     return UtcFields(local, out);
 }
@@ -166,7 +173,31 @@ bool FakeTimeService::FromLocal(const LocalDateTime& f, std::int64_t& utcSeconds
     if (!IsValidDateTime(f)) return false;
     const std::int64_t local =
         DaysFromCivil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * 3600 + f.minute * 60 + f.second;
-    return !__builtin_sub_overflow(local, offsetSeconds, &utcSeconds);
+    // The earliest instant whose local time these fields are.
+    std::vector<std::int64_t> offsets{offsetSeconds};
+    for (const ClockChange& change : changes) offsets.push_back(change.offsetSeconds);
+    std::optional<std::int64_t> earliest;
+    for (const std::int64_t offset : offsets) {
+        std::int64_t utc = 0;
+        if (!__builtin_sub_overflow(local, offset, &utc) && OffsetAt(utc) == offset &&
+            (!earliest || utc < *earliest))
+            earliest = utc;
+    }
+    if (earliest) {
+        utcSeconds = *earliest;
+        return true;
+    }
+    // No offset fits: the fields fall in an hour the clocks skipped; the offset before the change
+    // that skipped it applies.
+    std::int64_t before = offsetSeconds;
+    for (const ClockChange& change : changes) {
+        std::int64_t skippedUntil = 0;
+        if (!__builtin_add_overflow(change.fromUtc, change.offsetSeconds, &skippedUntil) &&
+            local < skippedUntil)
+            break;
+        before = change.offsetSeconds;
+    }
+    return !__builtin_sub_overflow(local, before, &utcSeconds);
 }
 
 bool FakeTimeService::ParseDateText(std::string_view text, LocalDateTime& out) const {

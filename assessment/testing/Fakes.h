@@ -52,18 +52,32 @@ public:
                          std::string* why = nullptr) override;
 };
 
-// Local time is UTC shifted by a fixed offset, without daylight saving, so results do not depend on
-// the machine's time zone. The proleptic Gregorian calendar is used for every year.
+// Local time is UTC shifted by an offset, so results do not depend on the machine's time zone. The
+// offset is fixed unless the test lists clock changes, as a zone with daylight saving has them. The
+// proleptic Gregorian calendar is used for every year.
 class FakeTimeService final : public TimeService {
 public:
     explicit FakeTimeService(std::int64_t offset = 0) : offsetSeconds(offset) {}
 
-    std::int64_t offsetSeconds;  // local = UTC + offsetSeconds
+    // From the instant `fromUtc` on, local = UTC + offsetSeconds of the change.
+    struct ClockChange {
+        std::int64_t fromUtc;
+        std::int64_t offsetSeconds;
+    };
+
+    std::int64_t offsetSeconds;        // local = UTC + offsetSeconds, before the first change
+    std::vector<ClockChange> changes;  // in time order
     std::int64_t now = 0;
+
+    // The offset in force at an instant.
+    std::int64_t OffsetAt(std::int64_t utcSeconds) const;
 
     std::int64_t Now() const override { return now; }
     bool ToLocal(std::int64_t utcSeconds, LocalDateTime& out) const override;
     // Fields outside their ranges (month 13, hour 24, February 30) cannot be represented: false.
+    // Like mktime with tm_isdst -1 ("mktime", C standard 7.27.2.3, which leaves the choice to the
+    // implementation): an hour the clocks repeat gives its first instant, still in daylight saving
+    // time; an hour they skip is read with the offset before the change, so it lands after it.
     bool FromLocal(const LocalDateTime& fields, std::int64_t& utcSeconds) const override;
     // Accepts "June 28, 2026  1:10:42pm" (any run of spaces, am/pm in either case, 12-hour clock) and
     // "2026-06-28 13:10:42"; nothing else.

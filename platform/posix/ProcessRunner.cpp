@@ -1,5 +1,6 @@
-// The command interpreter on POSIX: $SHELL (or /bin/sh) started through posix_spawn with pipes as its
-// standard handles.
+// The command interpreter on POSIX: /bin/sh started through posix_spawn with pipes as its standard
+// handles. Not $SHELL: the lines sent are quoted for a POSIX shell, and a login shell may be fish or
+// csh; /bin/sh is always a POSIX shell, as ComSpec is always cmd on Windows.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -259,8 +259,6 @@ public:
 private:
     std::string InterpreterPath() const {
         if (!m_interpreter.empty()) return m_interpreter;
-        const char* shell = std::getenv("SHELL");
-        if (shell && *shell) return shell;
         return "/bin/sh";
     }
 

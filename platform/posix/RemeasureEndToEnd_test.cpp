@@ -108,24 +108,27 @@ TEST_F(RemeasureEndToEnd, EveryFaultEndsInAFailureWithNothingLeftBehind) {
         std::string_view why;
         std::string standIn;  // empty: no winsat on PATH at all
         std::string wantWhy;
-        std::string runnerShell = {};
         std::string interpreter = "/bin/sh";
     };
+    // /bin/sh with one free descriptor (3, closed should one be inherited): the runner it starts still
+    // loads its libraries but can open no pipe, so its own interpreter cannot be started.
+    const std::string starved = scratch / "starved-sh";
+    WriteScript(starved, "exec 3<&-; ulimit -n 4; exec /bin/sh");
     const std::string noNewer = "no newer formal result";
     const Case cases[] = {
         {"winsat missing", "", noNewer},
         {"winsat failing", "echo 'cannot assess'; exit 3", noNewer},
         {"winsat killed half-way", "echo 'half-way'; kill -9 $$", noNewer},
         {"winsat ends well but writes nothing", "echo done; exit 0", noNewer},
-        {"the runner's interpreter cannot start", "echo never", "exit code 1", "/no/such/shell"},
-        {"the main program's interpreter cannot start", "echo never", "could not be started", "",
+        {"the runner's interpreter cannot start", "echo never", "exit code 1", starved},
+        {"the main program's interpreter cannot start", "echo never", "could not be started",
          "/no/such/shell"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         fs::remove(bin + "/winsat");
         if (!c.standIn.empty()) StandIn(c.standIn);
-        ScopedEnv shell("SHELL", c.runnerShell.empty() ? "/bin/sh" : c.runnerShell.c_str());
+        ScopedEnv shell("SHELL", "/no/such/shell");  // a login shell no interpreter is taken from
         const Outcome out = Remeasure(temp, c.interpreter);
         EXPECT_FALSE(out.ok) << out.output;
         EXPECT_FALSE(out.loaded) << "the old assessment must not be shown as if it were new";

@@ -18,10 +18,13 @@ TEST(AssessRunnerProgram, RunsWinsatFromPathAndShowsItsOutput) {
     testing::Watchdog watchdog(120);
     testing::ScratchFolder dir;
     ASSERT_EQ(::mkdir((dir / "bin").c_str(), 0700), 0);
+    // /bin/sh with one free descriptor (3, closed should one be inherited): the runner it starts still
+    // loads its libraries but can open no pipe, so its own interpreter cannot be started.
+    testing::WriteScript(dir / "starved-sh", "exec 3<&-; ulimit -n 4; exec /bin/sh");
     struct Case {
         std::string_view why;
         std::string winsat;  // empty: none on PATH
-        const char* shell;
+        std::string interpreter;
         std::uint32_t wantExit;
         std::string wantOutput;
     };
@@ -32,15 +35,16 @@ TEST(AssessRunnerProgram, RunsWinsatFromPathAndShowsItsOutput) {
          "failing\n"},
         {"no winsat: the interpreter says so, the runner still ends with 0", "", "/bin/sh", 0, "winsat"},
         {"an interpreter that cannot start ends the runner with 1 and a reason", "echo never",
-         "/no/such/shell", 1, "AssessRunner: the command interpreter could not be started"},
+         dir / "starved-sh", 1, "AssessRunner: the command interpreter could not be started"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         ::unlink((dir / "bin/winsat").c_str());
         if (!c.winsat.empty()) testing::WriteScript(dir / "bin/winsat", c.winsat);
         testing::ScopedEnv path("PATH", (dir / "bin" + ":/usr/bin:/bin").c_str());
-        testing::ScopedEnv shell("SHELL", c.shell);
-        auto processes = MakeProcessService("/bin/sh");
+        // The user's login shell is not the runner's interpreter: /bin/sh runs its line.
+        testing::ScopedEnv shell("SHELL", "/no/such/shell");
+        auto processes = MakeProcessService(c.interpreter);
         std::uint32_t code = 99;
         std::string output;
         ASSERT_TRUE(RunConsoleCommand(*processes, TALLYHIVE_RUNNER_PATH, "", code,
