@@ -125,6 +125,9 @@ TEST_F(RemeasureEndToEnd, EveryFaultEndsInAFailureWithNothingLeftBehind) {
          "/no/such/shell"},
     };
     for (const Case& c : cases) {
+        // A sanitizer runtime opens descriptors of its own before main: a starved runner built with
+        // one fails before it starts its interpreter, so the case would pass for another reason.
+        if (TALLYHIVE_SANITIZED && c.interpreter == starved) continue;
         SCOPED_TRACE(c.why);
         fs::remove(bin + "/winsat");
         if (!c.standIn.empty()) StandIn(c.standIn);

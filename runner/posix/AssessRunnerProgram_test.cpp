@@ -38,6 +38,9 @@ TEST(AssessRunnerProgram, RunsWinsatFromPathAndShowsItsOutput) {
          dir / "starved-sh", 1, "AssessRunner: the command interpreter could not be started"},
     };
     for (const Case& c : cases) {
+        // A sanitizer runtime opens descriptors of its own before main: a starved runner built with
+        // one never gets as far as starting its interpreter, so the case says nothing there.
+        if (TALLYHIVE_SANITIZED && c.interpreter != "/bin/sh") continue;
         SCOPED_TRACE(c.why);
         ::unlink((dir / "bin/winsat").c_str());
         if (!c.winsat.empty()) testing::WriteScript(dir / "bin/winsat", c.winsat);
